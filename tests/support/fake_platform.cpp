@@ -70,6 +70,10 @@ std::int32_t FakeSockets::send_to(SocketHandle s, const std::uint8_t* bytes, std
   note("sendto " + std::to_string(length) + " " + describe(to));
   check_open(s, "sendto");
   sent.push_back({std::vector<std::uint8_t>(bytes, bytes + length), to});
+  if (send_failures != 0) {
+    if (send_failures > 0) --send_failures;
+    return -1;
+  }
   return length;
 }
 
