@@ -288,363 +288,126 @@ TEST_F(ApplyRemoteSettingsTest, DisplayRangeAndSelectionBitsRunOppositeToTheirOf
 // speed hold, dial and control state (14 to 16), navigation source (19).
 struct Procedure {
   const char* name;
-  std::uint32_t ap_set;
-  std::int32_t fdmode, speedismach, speedst, apsource;
-  float speeddial;
-  double director_flag;             // what the host holds for token 0x318
-  double arm_flag;                  // what the host holds for token 0x7B
-  std::optional<std::int32_t> gps;  // "(A:GPS DRIVES NAV1,Bool)"; none: not evaluable
-  std::int32_t lsim_before;
+  std::uint32_t ap_set = 0;
+  std::int32_t fdmode = 0, speedismach = 0, speedst = 0, apsource = 0;
+  float speeddial = 0;
+  double director = 0;                  // what the host holds for token 0x318
+  double armed = 0;                     // what the host holds for token 0x7B
+  std::optional<std::int32_t> gps = 0;  // "(A:GPS DRIVES NAV1,Bool)"; none: not evaluable
+  std::int32_t lsim = 0;                // before the command
   std::vector<std::string> calls;
-  std::int32_t lsim_after;
-  float lspeedial_after;        // 0.0 unless the dial was applied
-  std::int32_t apsource_after;  // 0 unless step 19 ran
+  std::int32_t lsim_after = 0;
+  float lspeedial_after = 0;        // 0.0 unless the dial was applied
+  std::int32_t apsource_after = 0;  // 0 unless step 19 ran
 };
 
+// clang-format off
 const Procedure kProcedures[] = {
     // Flight director: event 0x102F0 toggles the flag, so it goes out only to change it.
-    {"Fd0DirectorOn",
-     0x40,
-     0,
-     0,
-     0,
-     0,
-     0,
-     1.0,
-     0,
-     0,
-     0,
-     {lookup(0x318), key(0x100FF, 0), key(0x102F0, 0)},
-     0,
-     0,
-     0},
-    {"Fd0DirectorOff",
-     0x40,
-     0,
-     0,
-     0,
-     0,
-     0,
-     0.0,
-     0,
-     0,
-     0,
-     {lookup(0x318), key(0x100FF, 0)},
-     0,
-     0,
-     0},
-    {"Fd1DirectorOff",
-     0x40,
-     1,
-     0,
-     0,
-     0,
-     0,
-     0.0,
-     0,
-     0,
-     0,
-     {lookup(0x318), key(0x102F0, 0), key(0x100FF, 0)},
-     0,
-     0,
-     0},
-    {"Fd1DirectorOn", 0x40, 1, 0, 0, 0, 0, 1.0, 0, 0, 0, {lookup(0x318), key(0x100FF, 0)}, 0, 0, 0},
-    {"Fd2DirectorOff",
-     0x40,
-     2,
-     0,
-     0,
-     0,
-     0,
-     0.0,
-     0,
-     0,
-     0,
-     {lookup(0x318), key(0x102F0, 0), key(0x10100, 0)},
-     0,
-     0,
-     0},
-    {"Fd2DirectorOn", 0x40, 2, 0, 0, 0, 0, 1.0, 0, 0, 0, {lookup(0x318), key(0x10100, 0)}, 0, 0, 0},
-    // Unknown modes still refresh the flag, and send nothing.
-    {"Fd7DirectorOn", 0x40, 7, 0, 0, 0, 0, 1.0, 0, 0, 0, {lookup(0x318)}, 0, 0, 0},
-    {"FdMinus2DirectorOff", 0x40, -2, 0, 0, 0, 0, 0.0, 0, 0, 0, {lookup(0x318)}, 0, 0, 0},
+    {.name = "Fd0DirectorOn", .ap_set = 0x40, .fdmode = 0, .director = 1,
+     .calls = {lookup(0x318), key(0x100FF, 0), key(0x102F0, 0)}},
+    {.name = "Fd0DirectorOff", .ap_set = 0x40, .fdmode = 0, .director = 0,
+     .calls = {lookup(0x318), key(0x100FF, 0)}},
+    {.name = "Fd1DirectorOff", .ap_set = 0x40, .fdmode = 1, .director = 0,
+     .calls = {lookup(0x318), key(0x102F0, 0), key(0x100FF, 0)}},
+    {.name = "Fd1DirectorOn", .ap_set = 0x40, .fdmode = 1, .director = 1,
+     .calls = {lookup(0x318), key(0x100FF, 0)}},
+    {.name = "Fd2DirectorOff", .ap_set = 0x40, .fdmode = 2, .director = 0,
+     .calls = {lookup(0x318), key(0x102F0, 0), key(0x10100, 0)}},
+    {.name = "Fd2DirectorOn", .ap_set = 0x40, .fdmode = 2, .director = 1,
+     .calls = {lookup(0x318), key(0x10100, 0)}},
+    // Other modes still refresh the flag, and send nothing.
+    {.name = "Fd7DirectorOn", .ap_set = 0x40, .fdmode = 7, .director = 1,
+     .calls = {lookup(0x318)}},
+    {.name = "FdMinus2DirectorOff", .ap_set = 0x40, .fdmode = -2, .director = 0,
+     .calls = {lookup(0x318)}},
 
     // Speed hold selection releases one hold before engaging the other.
-    {"MachHoldThenMachDial",
-     0x88,
-     0,
-     1,
-     0,
-     0,
-     0.5f,
-     0,
-     0,
-     0,
-     0,
-     {key(0x1022F, 0), key(0x10232, 1), key(0x101F6, 50)},
-     1,
-     0.5f,
-     0},
-    {"AnyNonZeroSelectsMach",
-     0x80,
-     0,
-     5,
-     0,
-     0,
-     0,
-     0,
-     0,
-     0,
-     0,
-     {key(0x1022F, 0), key(0x10232, 1)},
-     1,
-     0,
-     0},
-    {"AirspeedHold", 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 1, {key(0x10232, 0), key(0x1022F, 1)}, 0, 0, 0},
-    {"AirspeedHoldThenKnotsDial",
-     0x88,
-     0,
-     0,
-     0,
-     0,
-     250.7f,
-     0,
-     0,
-     0,
-     1,
-     {key(0x10232, 0), key(0x1022F, 1), key(0x101F5, 250)},
-     0,
-     250.7f,
-     0},
+    {.name = "MachHoldThenMachDial", .ap_set = 0x88, .speedismach = 1, .speeddial = 0.5f,
+     .calls = {key(0x1022F, 0), key(0x10232, 1), key(0x101F6, 50)},
+     .lsim_after = 1, .lspeedial_after = 0.5f},
+    {.name = "AnyNonZeroSelectsMach", .ap_set = 0x80, .speedismach = 5,
+     .calls = {key(0x1022F, 0), key(0x10232, 1)}, .lsim_after = 1},
+    {.name = "AirspeedHold", .ap_set = 0x80, .speedismach = 0, .lsim = 1,
+     .calls = {key(0x10232, 0), key(0x1022F, 1)}, .lsim_after = 0},
+    {.name = "AirspeedHoldThenKnotsDial", .ap_set = 0x88, .speedismach = 0, .speeddial = 250.7f,
+     .lsim = 1, .calls = {key(0x10232, 0), key(0x1022F, 1), key(0x101F5, 250)},
+     .lsim_after = 0, .lspeedial_after = 250.7f},
     // The dial alone drives the hold that an earlier packet or the host left in lsim.
-    {"KnotsDialAlone", 0x08, 0, 0, 0, 0, 250.7f, 0, 0, 0, 0, {key(0x101F5, 250)}, 0, 250.7f, 0},
+    {.name = "KnotsDialAlone", .ap_set = 0x08, .speeddial = 250.7f, .lsim = 0,
+     .calls = {key(0x101F5, 250)}, .lsim_after = 0, .lspeedial_after = 250.7f},
     // 0.78 is 0.77999997 in float32; the double-precision product truncates to 77.
-    {"MachDialAlone", 0x08, 0, 0, 0, 0, 0.78f, 0, 0, 0, 1, {key(0x101F6, 77)}, 1, 0.78f, 0},
-    {"NegativeMachDial",
-     0x08,
-     0,
-     0,
-     0,
-     0,
-     -0.5f,
-     0,
-     0,
-     0,
-     1,
-     {key(0x101F6, i32(-50))},
-     1,
-     -0.5f,
-     0},
+    {.name = "MachDialAlone", .ap_set = 0x08, .speeddial = 0.78f, .lsim = 1,
+     .calls = {key(0x101F6, 77)}, .lsim_after = 1, .lspeedial_after = 0.78f},
+    {.name = "NegativeMachDial", .ap_set = 0x08, .speeddial = -0.5f, .lsim = 1,
+     .calls = {key(0x101F6, i32(-50))}, .lsim_after = 1, .lspeedial_after = -0.5f},
 
     // Speed control: event 0x10144 toggles the arm flag, so it goes out only to change it.
-    {"MachHoldThenArmedState",
-     0x180,
-     0,
-     1,
-     1,
-     0,
-     0,
-     0,
-     0.0,
-     0,
-     0,
-     {key(0x1022F, 0), key(0x10232, 1), lookup(0x7B), key(0x10144, 0), key(0x10232, 0),
-      key(0x1022F, 0)},
-     1,
-     0,
-     0},
-    {"State0Armed",
-     0x100,
-     0,
-     0,
-     0,
-     0,
-     0,
-     0,
-     1.0,
-     0,
-     0,
-     {lookup(0x7B), key(0x10144, 0), key(0x10232, 0), key(0x1022F, 0)},
-     0,
-     0,
-     0},
-    {"State0NotArmed",
-     0x100,
-     0,
-     0,
-     0,
-     0,
-     0,
-     0,
-     0.0,
-     0,
-     0,
-     {lookup(0x7B), key(0x10232, 0), key(0x1022F, 0)},
-     0,
-     0,
-     0},
-    {"State1Armed",
-     0x100,
-     0,
-     0,
-     1,
-     0,
-     0,
-     0,
-     1.0,
-     0,
-     0,
-     {lookup(0x7B), key(0x10232, 0), key(0x1022F, 0)},
-     0,
-     0,
-     0},
-    {"State2ArmedKnots",
-     0x100,
-     0,
-     0,
-     2,
-     0,
-     0,
-     0,
-     1.0,
-     0,
-     0,
-     {lookup(0x7B), key(0x10232, 0), key(0x1022F, 1)},
-     0,
-     0,
-     0},
-    {"State2NotArmedMach",
-     0x100,
-     0,
-     0,
-     2,
-     0,
-     0,
-     0,
-     0.0,
-     0,
-     1,
-     {lookup(0x7B), key(0x10144, 0), key(0x1022F, 0), key(0x10232, 1)},
-     1,
-     0,
-     0},
-    {"State3NotArmed", 0x100, 0, 0, 3, 0, 0, 0, 0.0, 0, 0, {lookup(0x7B)}, 0, 0, 0},
+    {.name = "MachHoldThenArmedState", .ap_set = 0x180, .speedismach = 1, .speedst = 1,
+     .armed = 0,
+     .calls = {key(0x1022F, 0), key(0x10232, 1), lookup(0x7B), key(0x10144, 0),
+               key(0x10232, 0), key(0x1022F, 0)},
+     .lsim_after = 1},
+    {.name = "State0Armed", .ap_set = 0x100, .speedst = 0, .armed = 1,
+     .calls = {lookup(0x7B), key(0x10144, 0), key(0x10232, 0), key(0x1022F, 0)}},
+    {.name = "State0NotArmed", .ap_set = 0x100, .speedst = 0, .armed = 0,
+     .calls = {lookup(0x7B), key(0x10232, 0), key(0x1022F, 0)}},
+    {.name = "State1Armed", .ap_set = 0x100, .speedst = 1, .armed = 1,
+     .calls = {lookup(0x7B), key(0x10232, 0), key(0x1022F, 0)}},
+    {.name = "State2ArmedKnots", .ap_set = 0x100, .speedst = 2, .armed = 1, .lsim = 0,
+     .calls = {lookup(0x7B), key(0x10232, 0), key(0x1022F, 1)}},
+    {.name = "State2NotArmedMach", .ap_set = 0x100, .speedst = 2, .armed = 0, .lsim = 1,
+     .calls = {lookup(0x7B), key(0x10144, 0), key(0x1022F, 0), key(0x10232, 1)},
+     .lsim_after = 1},
+    {.name = "State3NotArmed", .ap_set = 0x100, .speedst = 3, .armed = 0,
+     .calls = {lookup(0x7B)}},
     // 0.85 is 0.85000002 in float32: 85.
-    {"MachHoldDialAndHolding",
-     0x188,
-     0,
-     1,
-     2,
-     0,
-     0.85f,
-     0,
-     1.0,
-     0,
-     0,
-     {key(0x1022F, 0), key(0x10232, 1), key(0x101F6, 85), lookup(0x7B), key(0x1022F, 0),
-      key(0x10232, 1)},
-     1,
-     0.85f,
-     0},
+    {.name = "MachHoldDialAndHolding", .ap_set = 0x188, .speedismach = 1, .speedst = 2,
+     .speeddial = 0.85f, .armed = 1,
+     .calls = {key(0x1022F, 0), key(0x10232, 1), key(0x101F6, 85), lookup(0x7B),
+               key(0x1022F, 0), key(0x10232, 1)},
+     .lsim_after = 1, .lspeedial_after = 0.85f},
 
-    // Navigation source: event 0x10347 toggles the GPS driving NAV1.
-    {"Source1GpsDrives",
-     0x100000,
-     0,
-     0,
-     0,
-     1,
-     0,
-     0,
-     0,
-     1,
-     0,
-     {kEvaluateGps, key(0x10347, 0)},
-     0,
-     0,
-     1},
-    {"Source2GpsDrives", 0x100000, 0, 0, 0, 2, 0, 0, 0, 1, 0, {kEvaluateGps}, 0, 0, 2},
-    {"Source2NavDrives",
-     0x100000,
-     0,
-     0,
-     0,
-     2,
-     0,
-     0,
-     0,
-     0,
-     0,
-     {kEvaluateGps, key(0x10347, 0)},
-     0,
-     0,
-     2},
-    {"Source0NavDrives", 0x100000, 0, 0, 0, 0, 0, 0, 0, 0, 0, {kEvaluateGps}, 0, 0, 0},
-    {"Source3NavDrives", 0x100000, 0, 0, 0, 3, 0, 0, 0, 0, 0, {kEvaluateGps}, 0, 0, 3},
-    {"Source3GpsDrives", 0x100000, 0, 0, 0, 3, 0, 0, 0, 1, 0, {kEvaluateGps}, 0, 0, 3},
+    // Navigation source: event 0x10347 toggles whether the GPS drives NAV1.
+    {.name = "Source1GpsDrives", .ap_set = 0x100000, .apsource = 1, .gps = 1,
+     .calls = {kEvaluateGps, key(0x10347, 0)}, .apsource_after = 1},
+    {.name = "Source2GpsDrives", .ap_set = 0x100000, .apsource = 2, .gps = 1,
+     .calls = {kEvaluateGps}, .apsource_after = 2},
+    {.name = "Source2NavDrives", .ap_set = 0x100000, .apsource = 2, .gps = 0,
+     .calls = {kEvaluateGps, key(0x10347, 0)}, .apsource_after = 2},
+    {.name = "Source0NavDrives", .ap_set = 0x100000, .apsource = 0, .gps = 0,
+     .calls = {kEvaluateGps}, .apsource_after = 0},
+    // Above 2: nothing for the host, but remembered and reported back.
+    {.name = "Source3NavDrives", .ap_set = 0x100000, .apsource = 3, .gps = 0,
+     .calls = {kEvaluateGps}, .apsource_after = 3},
+    {.name = "Source3GpsDrives", .ap_set = 0x100000, .apsource = 3, .gps = 1,
+     .calls = {kEvaluateGps}, .apsource_after = 3},
     // The comparison is signed: a negative source asks for the NAV receiver.
-    {"SourceMinus5GpsDrives",
-     0x100000,
-     0,
-     0,
-     0,
-     -5,
-     0,
-     0,
-     0,
-     1,
-     0,
-     {kEvaluateGps, key(0x10347, 0)},
-     0,
-     0,
-     -5},
-    {"Source1GpsNegative", 0x100000, 0, 0, 0, 1, 0, 0, 0, -1, 0, {kEvaluateGps}, 0, 0, 1},
-    // A host that cannot evaluate leaves the holder at 0: NAV drives NAV1.
-    {"Source1NotEvaluable",
-     0x100000,
-     0,
-     0,
-     0,
-     1,
-     0,
-     0,
-     0,
-     std::nullopt,
-     0,
-     {kEvaluateGps},
-     0,
-     0,
-     1},
-    {"Source2NotEvaluable",
-     0x100000,
-     0,
-     0,
-     0,
-     2,
-     0,
-     0,
-     0,
-     std::nullopt,
-     0,
-     {kEvaluateGps, key(0x10347, 0)},
-     0,
-     0,
-     2},
+    {.name = "SourceMinus5GpsDrives", .ap_set = 0x100000, .apsource = -5, .gps = 1,
+     .calls = {kEvaluateGps, key(0x10347, 0)}, .apsource_after = -5},
+    {.name = "Source1GpsNegative", .ap_set = 0x100000, .apsource = 1, .gps = -1,
+     .calls = {kEvaluateGps}, .apsource_after = 1},
+    // A host that cannot evaluate leaves the holder at 0: the NAV receiver drives NAV1.
+    {.name = "Source1NotEvaluable", .ap_set = 0x100000, .apsource = 1, .gps = std::nullopt,
+     .calls = {kEvaluateGps}, .apsource_after = 1},
+    {.name = "Source2NotEvaluable", .ap_set = 0x100000, .apsource = 2, .gps = std::nullopt,
+     .calls = {kEvaluateGps, key(0x10347, 0)}, .apsource_after = 2},
 };
+// clang-format on
 
 class ProcedureTest : public ApplyRemoteSettingsTest,
                       public ::testing::WithParamInterface<Procedure> {};
 
 TEST_P(ProcedureTest, SendsTheExactSequence) {
   const Procedure& p = GetParam();
-  host.set_var(0x318, p.director_flag);
-  host.set_var(0x7B, p.arm_flag);
+  host.set_var(0x318, p.director);
+  host.set_var(0x7B, p.armed);
   if (p.gps) host.set_expression_i32("(A:GPS DRIVES NAV1,Bool)", *p.gps);
   // The records hold the opposite of the host's value until refreshed, so a
   // flag read before its refresh takes the wrong branch.
-  set_record(m.position.vars[kVarFlightDirector], p.director_flag != 0.0 ? 0.0 : 1.0);
-  set_record(m.position.vars[kVarSpeedControlArm], p.arm_flag != 0.0 ? 0.0 : 1.0);
-  m.remote_settings.lsim = p.lsim_before;
+  set_record(m.position.vars[kVarFlightDirector], p.director != 0.0 ? 0.0 : 1.0);
+  set_record(m.position.vars[kVarSpeedControlArm], p.armed != 0.0 ? 0.0 : 1.0);
+  m.remote_settings.lsim = p.lsim;
 
   apply(Command()
             .set(at::ap_set, p.ap_set)
@@ -700,44 +463,36 @@ TEST_F(ApplyRemoteSettingsTest, EveryStepInTableOrderWithTheHostReadsInPlace) {
   host.set_var(0x318, 0.0);  // director off: mode 2 sets it first
   host.set_var(0x7B, 0.0);   // not armed: state 2 arms first
   host.set_expression_i32("(A:GPS DRIVES NAV1,Bool)", 0);
+  set_record(m.position.vars[kVarFlightDirector], 1.0);  // stale until refreshed
+  set_record(m.position.vars[kVarSpeedControlArm], 1.0);
   apply(full_command());
 
   std::vector<std::string> expected = kPositionGroupCalls;
+  // clang-format off
   const std::vector<std::string> rest = {
-      key(0x1024C, 35000),       // 5 altdial
-      key(0x101F4, i32(-1500)),  // 6 vspeeddial
-      key(0x101FA, 270),         // 7 hdgdial
-      lookup(0x318),
-      key(0x102F0, 0),
-      key(0x10100, 0),    // 8 fdmode 2
-      key(0x1010D, 0),    // 9 locst 1
-      key(0x10110, 0),    // 10 altst 2
-      key(0x10116, 0),    // 11 gsst 0
-      key(0x100B4, 123),  // 12 obs1p
-      key(0x100B5, 45),   // 13 obs2p
-      key(0x1022F, 0),
-      key(0x10232, 1),   // 14 Mach hold
-      key(0x101F6, 77),  // 15 Mach dial 0.78
-      lookup(0x7B),
-      key(0x10144, 0),
-      key(0x1022F, 0),
-      key(0x10232, 1),  // 16 state 2
-      key(0x1023A, 0),  // 17 hdgst 2
-      key(0x1011B, 0),  // 18 lnavst 0
-      kEvaluateGps,
-      key(0x10347, 0),  // 19 apsource 2, NAV drives
-      key(0x100AC, 0x1130),
-      key(0x100AD, 0x1795),
-      key(0x100AB, 0x1850),  // 23-25
-      key(0x1038A, 0x2190),
-      key(0x103AF, 0x03530000),
-      key(0x103FC, 0x04150000),  // 26-28
-      key(0x1038F, 0x0800),
-      key(0x10393, 0x1470),
-      key(0x10343, 0x2345),  // 29-31
-      key(0x1038B, 0x3597),  // 32
-      key(0x100B3, 0x7700),  // 35
+      key(0x1024C, 35000),                                              // 5 altdial
+      key(0x101F4, i32(-1500)),                                         // 6 vspeeddial
+      key(0x101FA, 270),                                                // 7 hdgdial
+      lookup(0x318), key(0x102F0, 0), key(0x10100, 0),                  // 8 fdmode 2
+      key(0x1010D, 0),                                                  // 9 locst 1
+      key(0x10110, 0),                                                  // 10 altst 2
+      key(0x10116, 0),                                                  // 11 gsst 0
+      key(0x100B4, 123),                                                // 12 obs1p
+      key(0x100B5, 45),                                                 // 13 obs2p
+      key(0x1022F, 0), key(0x10232, 1),                                 // 14 Mach hold
+      key(0x101F6, 77),                                                 // 15 Mach dial 0.78
+      lookup(0x7B), key(0x10144, 0), key(0x1022F, 0), key(0x10232, 1),  // 16 state 2
+      key(0x1023A, 0),                                                  // 17 hdgst 2
+      key(0x1011B, 0),                                                  // 18 lnavst 0
+      kEvaluateGps, key(0x10347, 0),                                    // 19 apsource 2
+      key(0x100AC, 0x1130), key(0x100AD, 0x1795),                       // 23, 24
+      key(0x100AB, 0x1850), key(0x1038A, 0x2190),                       // 25, 26
+      key(0x103AF, 0x03530000), key(0x103FC, 0x04150000),               // 27, 28
+      key(0x1038F, 0x0800), key(0x10393, 0x1470),                       // 29, 30
+      key(0x10343, 0x2345), key(0x1038B, 0x3597),                       // 31, 32
+      key(0x100B3, 0x7700),                                             // 35
   };
+  // clang-format on
   expected.insert(expected.end(), rest.begin(), rest.end());
   EXPECT_EQ(transcript(host), expected);
 
