@@ -127,7 +127,7 @@ void send_truncated(Module& m, std::uint32_t event_id, float x) {
   send(m, event_id, trunc_to_i32(x));
 }
 
-// The host's attitude axes count 182 units per degree, the other way round.
+// Attitudes go to the host's axes at 182 units per degree, sign reversed.
 // Truncating the negated product is the same as negating the truncated one,
 // and unlike the latter it cannot overflow when the product saturates.
 void send_axis(Module& m, std::uint32_t event_id, float x) {
