@@ -4,6 +4,7 @@
 // order, and what the cycle makes of their results.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -128,6 +129,9 @@ struct StaleCase {
   std::int32_t poll_result;
   double icon;
 };
+void PrintTo(const StaleCase& c, std::ostream* os) {
+  *os << c.seconds_after_bind << " s after the bind, poll result " << c.poll_result;
+}
 class StaleIconTest : public UpdateCycleTest, public ::testing::WithParamInterface<StaleCase> {};
 
 TEST_P(StaleIconTest, IconFollowsTheSixtySecondRule) {
