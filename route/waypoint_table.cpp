@@ -1,4 +1,3 @@
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -102,8 +101,11 @@ void append_decimal(char* text, int& length, std::uint32_t value) {
 // The nearest whole degree of a non-negative angle, an exact half going up.
 // Formatting with "%.0f" would not do: glibc rounds halves to even and the
 // Windows runtimes round differently again, so the two builds would disagree.
+// In double, x + 0.5 keeps every bit of a float32 x that can decide the
+// result, and truncating a non-negative sum is its floor: no runtime rounding
+// function is involved either.
 std::uint32_t whole_degrees(double non_negative) {
-  return static_cast<std::uint32_t>(trunc_to_i32(std::round(non_negative)));
+  return static_cast<std::uint32_t>(trunc_to_i32(non_negative + 0.5));
 }
 
 // "48N122W": whole degrees and hemisphere letters, cut to seven characters.
