@@ -60,9 +60,9 @@ struct Linkage {
 };
 
 struct GaugeHeader {
-  std::uint32_t version;   // kGaugeHeaderVersion
-  const char* name;        // the gauge's name
-  void** elements;         // points to a variable holding the root element's address
+  std::uint32_t version;  // kGaugeHeaderVersion
+  const char* name;       // the gauge's name
+  void** elements;        // points to a variable holding the root element's address
   GaugeRoutine query;
   GaugeInstallRoutine install;
   GaugeRoutine initialize;
@@ -71,7 +71,7 @@ struct GaugeHeader {
   GaugeRoutine draw;
   GaugeRoutine kill;
   std::uint32_t reserved1;
-  std::uint32_t size_mm;   // default size, millimetres
+  std::uint32_t size_mm;  // default size, millimetres
   std::uint32_t host_words1[8];
   struct MouseRect* mouse_rects;
   GaugeServiceCallback gauge_callback;
@@ -81,9 +81,9 @@ struct GaugeHeader {
 // The 60-byte header that every display element begins with. Words the host
 // owns are declared zero; the module writes only bit 30 of image_flags.
 struct ElementHeader {
-  std::uint32_t kind;           // kElementStaticImage or kElementIcon
-  std::uint32_t resource_id;    // bitmap resource id
-  std::int32_t x;               // position in the gauge
+  std::uint32_t kind;         // kElementStaticImage or kElementIcon
+  std::uint32_t resource_id;  // bitmap resource id
+  std::int32_t x;             // position in the gauge
   std::int32_t y;
   std::uint32_t host_words[4];  // the host's
   GaugeHeader* gauge_header;    // the gauge this element belongs to
@@ -128,7 +128,7 @@ struct MouseRect {
   std::int32_t x, y, width, height;  // box, from the gauge's top-left corner
   std::int32_t cursor;               // cursor shape, kCursorNone for none
   std::uint32_t word24;
-  std::uint32_t event_mask;          // events that reach the callback
+  std::uint32_t event_mask;  // events that reach the callback
   std::uint32_t word32;
   union {
     MouseCallback callback;  // click area
@@ -147,7 +147,8 @@ static_assert(offsetof(GaugeHeader, size_mm) == 44);
 static_assert(offsetof(GaugeHeader, mouse_rects) == 80);
 static_assert(offsetof(GaugeHeader, gauge_callback) == 84);
 static_assert(sizeof(ElementHeader) == 60);
-static_assert(offsetof(ElementHeader, gauge_header) == 32 && offsetof(ElementHeader, children) == 40);
+static_assert(offsetof(ElementHeader, gauge_header) == 32 &&
+              offsetof(ElementHeader, children) == 40);
 static_assert(offsetof(ElementHeader, image_flags) == 48);
 static_assert(sizeof(StaticImageElement) == 96);
 static_assert(sizeof(IconElement) == 140);

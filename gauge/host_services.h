@@ -21,11 +21,11 @@ namespace orbitune {
 // as the host declares it (the value sits at offset 12, unaligned).
 #pragma pack(push, 1)
 struct ModuleVar {
-  std::uint32_t token;      // set by the module; names the variable
-  void* pointer;            // the host's; read only after initialize_var_by_name
-  std::uint32_t type;       // the host's; never read
-  std::uint8_t value[8];    // the host's: a float64, or an int32 in its first four bytes
-  std::uint8_t previous[8]; // the host's; never read
+  std::uint32_t token;       // set by the module; names the variable
+  void* pointer;             // the host's; read only after initialize_var_by_name
+  std::uint32_t type;        // the host's; never read
+  std::uint8_t value[8];     // the host's: a float64, or an int32 in its first four bytes
+  std::uint8_t previous[8];  // the host's; never read
 };
 #pragma pack(pop)
 #if defined(_WIN32) && !defined(_WIN64)
@@ -79,7 +79,9 @@ inline constexpr std::size_t execute_calculator_code = 0x114;
 inline constexpr std::size_t table_bytes = 0x118;
 }  // namespace panel_slot
 
-constexpr std::size_t panel_slot_index(std::size_t byte_offset) { return byte_offset / 4; }
+constexpr std::size_t panel_slot_index(std::size_t byte_offset) {
+  return byte_offset / 4;
+}
 
 // The host's entry points, with the host's calling convention.
 using ElementListFn = void(ORBITUNE_HOSTCALL*)(void* root);
@@ -89,9 +91,9 @@ using TriggerKeyEventFn = void(ORBITUNE_HOSTCALL*)(std::uint32_t event_id, std::
 using InitializeVarByNameFn = void(ORBITUNE_HOSTCALL*)(ModuleVar* var, const char* name);
 using LookupVarFn = void(ORBITUNE_HOSTCALL*)(ModuleVar* var);
 using ExecuteCalculatorCodeFn = std::int32_t(ORBITUNE_HOSTCALL*)(const char* expression,
-                                                                  double* f64_out,
-                                                                  std::int32_t* i32_out,
-                                                                  const char** text_out);
+                                                                 double* f64_out,
+                                                                 std::int32_t* i32_out,
+                                                                 const char** text_out);
 
 // HostServices over the host's panel-services table. `table_slot` is where
 // the host writes the table's address (the second word of ImportTable); it is

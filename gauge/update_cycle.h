@@ -26,7 +26,7 @@ struct LinkState {
   std::int32_t poll_result = 0;                // network_step's result in this cycle
   std::int32_t route_cycle_count = 0;          // enabled cycles since the last route report, 0..19
   std::int64_t cycle_time = 0;                 // seconds since 1970, near the end of each cycle
-  std::int64_t link_start_time = 0;            // seconds since 1970; the 60-second rule counts from it
+  std::int64_t link_start_time = 0;  // seconds since 1970; the 60-second rule counts from it
 };
 
 // Runs one cycle of the module and returns the icon to show.

@@ -12,8 +12,8 @@
 namespace orbitune {
 
 inline std::uint32_t load_le_u32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) |
-         (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
+  return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
+         (std::uint32_t{p[3]} << 24);
 }
 
 inline std::uint16_t load_le_u16(const std::uint8_t* p) {

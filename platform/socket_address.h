@@ -30,8 +30,12 @@ constexpr std::uint32_t host_to_net32(std::uint32_t v) {
   if constexpr (std::endian::native == std::endian::big) return v;
   return ((v & 0xFFu) << 24) | ((v & 0xFF00u) << 8) | ((v >> 8) & 0xFF00u) | (v >> 24);
 }
-constexpr std::uint16_t net_to_host16(std::uint16_t v) { return host_to_net16(v); }
-constexpr std::uint32_t net_to_host32(std::uint32_t v) { return host_to_net32(v); }
+constexpr std::uint16_t net_to_host16(std::uint16_t v) {
+  return host_to_net16(v);
+}
+constexpr std::uint32_t net_to_host32(std::uint32_t v) {
+  return host_to_net32(v);
+}
 
 // An address from four dotted-quad octets and a port, both in natural order.
 constexpr Ipv4SocketAddress make_ipv4_address(std::uint8_t a, std::uint8_t b, std::uint8_t c,

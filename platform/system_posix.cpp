@@ -121,7 +121,9 @@ Clock& system_clock() {
   return clock;
 }
 
-std::FILE* open_text_file_for_reading(const char* bare_name) { return std::fopen(bare_name, "r"); }
+std::FILE* open_text_file_for_reading(const char* bare_name) {
+  return std::fopen(bare_name, "r");
+}
 
 }  // namespace orbitune
 

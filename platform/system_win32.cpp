@@ -2,8 +2,8 @@
 // system's clock, pause and C runtime.
 #ifdef _WIN32
 
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <cstring>
 #include <ctime>
@@ -24,7 +24,9 @@ sockaddr_in to_native(const Ipv4SocketAddress& a) {
   return native;
 }
 
-SOCKET native_handle(SocketHandle s) { return static_cast<SOCKET>(static_cast<std::uint32_t>(s)); }
+SOCKET native_handle(SocketHandle s) {
+  return static_cast<SOCKET>(static_cast<std::uint32_t>(s));
+}
 
 class WinsockSocketLayer final : public SocketLayer {
  public:

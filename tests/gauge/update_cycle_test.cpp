@@ -17,9 +17,9 @@ namespace {
 
 struct Script {
   std::vector<std::string> calls;
-  std::int32_t bind_result = 0;         // what bind_receiver returns
-  std::int32_t poll_result = 0;         // what poll_receive returns
-  bool open_creates_socket = true;      // open_udp_socket stores a handle
+  std::int32_t bind_result = 0;     // what bind_receiver returns
+  std::int32_t poll_result = 0;     // what poll_receive returns
+  bool open_creates_socket = true;  // open_udp_socket stores a handle
 };
 Script* script = nullptr;
 
@@ -38,10 +38,18 @@ std::int32_t poll_receive(Module&) {
   script->calls.push_back("poll_receive");
   return script->poll_result;
 }
-void report_position(Module&) { script->calls.push_back("report_position"); }
-void age_peers(Module&) { script->calls.push_back("age_peers"); }
-void report_route(Module&) { script->calls.push_back("report_route"); }
-void close_udp_socket(Module&) { script->calls.push_back("close_udp_socket"); }
+void report_position(Module&) {
+  script->calls.push_back("report_position");
+}
+void age_peers(Module&) {
+  script->calls.push_back("age_peers");
+}
+void report_route(Module&) {
+  script->calls.push_back("report_route");
+}
+void close_udp_socket(Module&) {
+  script->calls.push_back("close_udp_socket");
+}
 
 namespace {
 
@@ -145,10 +153,10 @@ TEST_P(StaleIconTest, IconFollowsTheSixtySecondRule) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, StaleIconTest,
                          ::testing::Values(StaleCase{0, 0, 0.0}, StaleCase{0, 1, 1.0},
-                                           StaleCase{60, 0, 0.0},   // exactly 60 s: not stale
+                                           StaleCase{60, 0, 0.0},  // exactly 60 s: not stale
                                            StaleCase{60, 1, 1.0},
-                                           StaleCase{61, 0, 3.0},   // just past
-                                           StaleCase{61, 1, 3.0},   // stale beats a command
+                                           StaleCase{61, 0, 3.0},       // just past
+                                           StaleCase{61, 1, 3.0},       // stale beats a command
                                            StaleCase{-3600, 1, 1.0}));  // clock stepped back
 
 TEST_F(UpdateCycleTest, StaleIconPersistsUntilTheLinkIsCycledOff) {

@@ -30,14 +30,18 @@ void FakeHost::set_var_i32(std::uint32_t token, std::int32_t value) {
   std::memcpy(vars_[token], &value, sizeof value);
 }
 
-void FakeHost::set_expression(const std::string& text, double value) { expressions_[text] = value; }
+void FakeHost::set_expression(const std::string& text, double value) {
+  expressions_[text] = value;
+}
 void FakeHost::set_expression_i32(const std::string& text, std::int32_t value) {
   expressions_[text] = value;
 }
 void FakeHost::set_expression_text(const std::string& text, std::string value) {
   expressions_[text] = std::move(value);
 }
-void FakeHost::set_expression_null_text(const std::string& text) { expressions_[text] = NullText{}; }
+void FakeHost::set_expression_null_text(const std::string& text) {
+  expressions_[text] = NullText{};
+}
 
 std::vector<std::pair<std::uint32_t, std::uint32_t>> FakeHost::key_events() const {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> out;

@@ -33,11 +33,11 @@ class FakeHost final : public HostServices {
   // What the module did.
   struct Call {
     enum class Kind { element_list, key_event, initialize_var_by_name, lookup_var, execute } kind;
-    std::string what;          // element operation, variable name or expression text
-    std::uint32_t token = 0;   // lookup_var
-    std::uint32_t id = 0;      // key_event
-    std::uint32_t value = 0;   // key_event
-    int result_kind = 0;       // execute: 0 float64, 1 int32, 2 text (which out-pointer was given)
+    std::string what;         // element operation, variable name or expression text
+    std::uint32_t token = 0;  // lookup_var
+    std::uint32_t id = 0;     // key_event
+    std::uint32_t value = 0;  // key_event
+    int result_kind = 0;      // execute: 0 float64, 1 int32, 2 text (which out-pointer was given)
   };
   const std::vector<Call>& calls() const { return calls_; }
   std::vector<std::pair<std::uint32_t, std::uint32_t>> key_events() const;

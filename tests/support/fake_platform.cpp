@@ -26,7 +26,9 @@ void FakeSockets::queue(std::vector<std::uint8_t> bytes, Ipv4SocketAddress from)
   inbound_.push_back({std::move(bytes), from, ReceiveStatus::datagram});
 }
 
-void FakeSockets::queue_failure(ReceiveStatus status) { inbound_.push_back({{}, {}, status}); }
+void FakeSockets::queue_failure(ReceiveStatus status) {
+  inbound_.push_back({{}, {}, status});
+}
 
 std::int32_t FakeSockets::startup() {
   ++startups;
@@ -85,8 +87,8 @@ Readiness FakeSockets::poll_readable(SocketHandle s) {
   return inbound_.empty() ? Readiness::not_readable : Readiness::readable;
 }
 
-ReceiveResult FakeSockets::receive_from(SocketHandle s, std::uint8_t* buffer,
-                                        std::int32_t capacity, Ipv4SocketAddress* from) {
+ReceiveResult FakeSockets::receive_from(SocketHandle s, std::uint8_t* buffer, std::int32_t capacity,
+                                        Ipv4SocketAddress* from) {
   ++receives;
   note("recvfrom");
   check_open(s, "recvfrom");

@@ -25,7 +25,7 @@ class FakeSockets final : public SocketLayer {
   int reuse_failures = 0;  // failing set_reuse_address calls before one succeeds
   int bind_failures = 0;   // failing bind calls before one succeeds
   bool poll_fails = false;
-  int send_failures = 0;   // failing send_to calls (the attempt is still recorded in `sent`)
+  int send_failures = 0;  // failing send_to calls (the attempt is still recorded in `sent`)
 
   struct Inbound {
     std::vector<std::uint8_t> bytes;

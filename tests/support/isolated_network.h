@@ -13,10 +13,10 @@ std::string network_isolation_problem();
 }  // namespace orbitune::testing
 
 // First statement of every test that opens a real socket.
-#define ORBITUNE_REQUIRE_ISOLATED_NETWORK()                                              \
-  do {                                                                                   \
+#define ORBITUNE_REQUIRE_ISOLATED_NETWORK()                                             \
+  do {                                                                                  \
     const std::string problem_ = ::orbitune::testing::network_isolation_problem();      \
-    ASSERT_TRUE(problem_.empty())                                                        \
-        << "refusing to open sockets outside the isolated test network: " << problem_  \
+    ASSERT_TRUE(problem_.empty())                                                       \
+        << "refusing to open sockets outside the isolated test network: " << problem_   \
         << "\nRun the suite through scripts/test.sh, which makes a private namespace."; \
   } while (0)
