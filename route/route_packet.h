@@ -57,6 +57,14 @@ static_assert(ELEV == LON + 4);
 static_assert(reserved == ELEV + 4);
 static_assert(reserved + 4 == kRoutePointStride);
 static_assert(NAME_bytes == sizeof(RoutePoint::NAME));
+// The table's entries are laid out as on the wire, so that a table entry and
+// its bytes in a message can be compared directly.
+static_assert(offsetof(RoutePoint, TYPE) == TYPE);
+static_assert(offsetof(RoutePoint, NAME) == NAME);
+static_assert(offsetof(RoutePoint, LAT) == LAT);
+static_assert(offsetof(RoutePoint, LON) == LON);
+static_assert(offsetof(RoutePoint, ELEV) == ELEV);
+static_assert(offsetof(RoutePoint, reserved) == reserved);
 }  // namespace route_point_offset
 
 struct RoutePacketHeader {
