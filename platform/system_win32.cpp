@@ -2,8 +2,11 @@
 // system's clock, pause and C runtime.
 #ifdef _WIN32
 
-#include <windows.h>
+// winsock2.h must come before windows.h, which would otherwise pull in the
+// old Winsock 1 declarations.
 #include <winsock2.h>
+
+#include <windows.h>
 
 #include <cstring>
 #include <ctime>
