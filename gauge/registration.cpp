@@ -85,7 +85,9 @@ void ORBITUNE_HOSTCALL gauge_kill() {
 }
 
 double ORBITUNE_HOSTCALL link_icon_update_callback(IconElement* element) {
-  return link_icon_update(the_module(), &element->header);
+  // The cycle copes with a missing element; forming a member's address from
+  // a null pointer would not be defined.
+  return link_icon_update(the_module(), element == nullptr ? nullptr : &element->header);
 }
 std::int32_t ORBITUNE_HOSTCALL link_toggle_click_callback(const MousePoint*, std::uint32_t) {
   return link_toggle_click(the_module());
