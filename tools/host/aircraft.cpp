@@ -173,13 +173,6 @@ Geo travel(Geo from, double course_deg, double metres) {
   return {degrees(p2), wrap_180(degrees(l2))};
 }
 
-// Turns `current` toward `target` by at most `max_step` degrees; the signed
-// change, positive to the right.
-double turn_toward(double current, double target, double max_step) {
-  const double diff = wrap_180(target - current);
-  return std::clamp(diff, -max_step, max_step);
-}
-
 }  // namespace
 
 bool is_bcd_token(std::uint32_t token) {
@@ -482,12 +475,17 @@ void Aircraft::fly(double seconds) {
     target = wrap_360(var_f64(t::ap_heading));
   }
   if (target) {
-    const double turn = turn_toward(heading, *target, kStandardTurnDegreesPerSecond * seconds);
-    heading = wrap_360(heading + turn);
-    // Left wing down is positive in the host's bank.
-    set_var(t::bank, HostValue::of_f64(turn > 0.0   ? -kAutopilotBankDegrees
-                                       : turn < 0.0 ? kAutopilotBankDegrees
-                                                    : 0.0));
+    const double max_step = kStandardTurnDegreesPerSecond * seconds;
+    const double diff = wrap_180(*target - heading);
+    double bank = 0.0;  // rolled out on the target
+    if (std::fabs(diff) <= max_step) {
+      heading = *target;
+    } else {
+      heading = wrap_360(heading + (diff > 0.0 ? max_step : -max_step));
+      // Left wing down is positive in the host's bank.
+      bank = diff > 0.0 ? -kAutopilotBankDegrees : kAutopilotBankDegrees;
+    }
+    set_var(t::bank, HostValue::of_f64(bank));
   } else if (ground_speed_kt > 1.0) {
     const double right_bank = -var_f64(t::bank);
     const double rate = 1091.0 * std::tan(radians(std::clamp(right_bank, -80.0, 80.0))) /
