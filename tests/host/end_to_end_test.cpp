@@ -477,6 +477,66 @@ TEST(HostEndToEnd, IconTurnsBlackSixtySecondsAfterTheBindAndClicksRestartTheCoun
   EXPECT_EQ(flags, "001111");
 }
 
+// A path as a Windows program under Wine sees it: the Unix root is drive Z.
+std::string wine_path(const std::string& unix_path) {
+  std::string p = "Z:" + unix_path;
+  for (char& c : p)
+    if (c == '/') c = '\\';
+  return p;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(HostEndToEnd, WindowsBuildUnderWineSendsTheSameBytesAsTheNativeBuild) {
+  ORBITUNE_REQUIRE_ISOLATED_NETWORK();
+  const std::string wine = std::string(ORBITUNE_SOURCE_DIR) + "/scripts/wine32.sh";
+  const std::string exe = std::string(ORBITUNE_WINDOWS_BUILD_DIR) + "/tools/host/orbitune-host.exe";
+  const std::string gau = std::string(ORBITUNE_WINDOWS_BUILD_DIR) + "/gauge/orbituneFS2004.gau";
+  for (const std::string& needed : {wine, exe, gau}) {
+    if (::access(needed.c_str(), F_OK) != 0)
+      GTEST_SKIP() << "the Windows comparison needs " << needed
+                   << " (build the windows preset; scripts/wine32.sh runs it)";
+  }
+  const std::string dir = make_temp_dir();
+  std::ofstream(dir + "/scenario.json") << R"j({
+    "vars": {"0x41": -650.0, "0x47": -1234567.75, "0x48": 12345678901234.0, "0x4A": 12345.6,
+             "0x4E": -1.25, "0x50": 7.5, "0x56": 359.5, "0x52": 12.0, "0x148": 12345.0,
+             "0x40": 4321.0, "0x158": 181.0, "0x315": 0.07, "0x18": 4400, "0x26": 4660,
+             "0x73": 1.0, "0x7B": 1.0, "0x74": 245.0},
+    "expressions": {"(A:ATC ID,string)": "D-EWIN", "(A:GROUND VELOCITY,knots)": 151.3,
+                    "(A:AIRSPEED TRUE,knots)": 163.7, "(A:TOTAL WEIGHT,Pounds)": 2400.5,
+                    "(A:EMPTY WEIGHT,Pounds)": 1650.25, "(A:SIGMA SQRT,Number)": 0.93,
+                    "(A:AMBIENT DENSITY,Slugs per cubic feet)": 0.00211,
+                    "(A:AUTOPILOT FLIGHT DIRECTOR PITCH,Radians)": 0.031,
+                    "(A:BAROMETER PRESSURE,Milibars)": 1009.4, "(E:LOCAL TIME,Seconds)": 3601},
+    "gps": {"active": 0, "waypoints": [
+      {"ident": "EDDF", "lat": 50.033, "lon": 8.57, "alt_m": 111.0},
+      {"ident": "", "lat": -33.9, "lon": 151.2, "alt_m": 6.5}]}})j";
+  Socket group = Socket::group_listener();
+  const std::string common = " --updates 20 --fast";
+  const std::string native = std::string(ORBITUNE_HOST_PROGRAM) + " --module " +
+                             ORBITUNE_MODULE_FILE + " --scenario " + dir + "/scenario.json" +
+                             " --workdir " + dir + " --trace " + dir + "/native.trace" + common;
+  ASSERT_EQ(std::system(native.c_str()), 0);
+  group.drain();
+  const std::vector<Bytes> native_datagrams = std::move(group.received);
+  group.received.clear();
+
+  const std::string windows = wine + " " + exe + " --module '" + wine_path(gau) + "' --scenario '" +
+                              wine_path(dir + "/scenario.json") + "' --workdir '" + wine_path(dir) +
+                              "' --trace '" + wine_path(dir + "/wine.trace") + "'" + common;
+  ASSERT_EQ(std::system(windows.c_str()), 0);
+  group.drain();
+
+  ASSERT_EQ(native_datagrams.size(), 2u) << "a position and a route at update 20";
+  EXPECT_EQ(group.id_string(), "PR");
+  EXPECT_EQ(group.received, native_datagrams) << "identical bytes for identical host values";
+  EXPECT_EQ(read_file(dir + "/wine.trace"), read_file(dir + "/native.trace"));
+}
+
 // Failures the program reports with a message and its own exit status.
 struct FailureCase {
   const char* scenario;
