@@ -565,6 +565,12 @@ int run_peer(int argc, const char* const* argv, std::ostream& out, std::ostream&
   } catch (const CLI::CallForAllHelp& e) {
     return app.exit(e, out, err);
   } catch (const CLI::ParseError& e) {
+    // CLI11 reports a misspelt subcommand only as a missing one.
+    if (argc > 1 && argv[1][0] != '-' && !w->parsed() && !s->parsed() && !r->parsed()) {
+      err << "orbitune-peer: unknown subcommand \"" << argv[1]
+          << "\" (use watch, send or request)\nRun with --help for more information.\n";
+      return 2;
+    }
     err << "orbitune-peer: " << e.what() << "\nRun with --help for more information.\n";
     return 2;
   }
