@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
@@ -38,12 +39,26 @@ constexpr std::uint16_t kPort = 2424;
 constexpr const char* kGroup = "239.224.224.1";
 constexpr int kLineWaitMs = 120000;  // a sanitizer build under load is slow, never this slow
 
-std::string make_temp_dir() {
-  char pattern[] = "/tmp/orbitune-host-test-XXXXXX";
-  const char* dir = ::mkdtemp(pattern);
-  EXPECT_NE(dir, nullptr);
-  return dir ? dir : "/tmp";
-}
+// A fresh directory under /tmp, removed with everything in it at the end.
+class TempDir {
+ public:
+  TempDir() {
+    char pattern[] = "/tmp/orbitune-host-test-XXXXXX";
+    const char* dir = ::mkdtemp(pattern);
+    EXPECT_NE(dir, nullptr);
+    path_ = dir ? dir : "/tmp/orbitune-host-test-failed";
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
 
 // A UDP socket of the companion side; it collects what it receives.
 class Socket {
@@ -129,7 +144,6 @@ class HostRun {
   HostRun(const std::string& scenario, std::vector<std::string> options,
           std::vector<Socket*> sockets = {})
       : sockets_(std::move(sockets)) {
-    dir_ = make_temp_dir();
     const std::string scenario_path = dir_ + "/scenario.json";
     std::ofstream(scenario_path) << scenario;
     std::vector<std::string> args = {ORBITUNE_HOST_PROGRAM, "--module", ORBITUNE_MODULE_FILE,
@@ -230,7 +244,8 @@ class HostRun {
 
  private:
   std::vector<Socket*> sockets_;
-  std::string dir_;
+  TempDir temp_;
+  const std::string& dir_ = temp_.path();
   pid_t pid_ = -1;
   int out_ = -1;
   int status_ = -1;
@@ -395,7 +410,8 @@ TEST(HostEndToEnd, PeerGetsTwelveHundredUpdatesAfterItsRequest) {
 TEST(HostEndToEnd, ClicksInTheClickAreaSwitchTheLinkOffAndOn) {
   ORBITUNE_REQUIRE_ISOLATED_NETWORK();
   Socket peer = Socket::peer();
-  const std::string icon_path = make_temp_dir() + "/icon.bmp";
+  const TempDir icon_dir;
+  const std::string icon_path = icon_dir.path() + "/icon.bmp";
   HostRun run(R"j({"actions": [{"at": 2, "pause_s": 1.5},
                              {"at": 3, "click": true},
                              {"at": 5, "click": {"x": 90, "y": 5}},
@@ -500,7 +516,8 @@ TEST(HostEndToEnd, WindowsBuildUnderWineSendsTheSameBytesAsTheNativeBuild) {
       GTEST_SKIP() << "the Windows comparison needs " << needed
                    << " (build the windows preset; scripts/wine32.sh runs it)";
   }
-  const std::string dir = make_temp_dir();
+  const TempDir temp;
+  const std::string& dir = temp.path();
   std::ofstream(dir + "/scenario.json") << R"j({
     "vars": {"0x41": -650.0, "0x47": -1234567.75, "0x48": 12345678901234.0, "0x4A": 12345.6,
              "0x4E": -1.25, "0x50": 7.5, "0x56": 359.5, "0x52": 12.0, "0x148": 12345.0,
@@ -552,7 +569,8 @@ TEST(HostEndToEnd, BadInputsEndTheRunWithANonZeroStatus) {
       {"{}", ORBITUNE_HOST_PROGRAM, 3},                           // a file that is no shared object
   };
   for (const FailureCase& c : cases) {
-    const std::string dir = make_temp_dir();
+    const TempDir temp;
+    const std::string& dir = temp.path();
     std::ofstream(dir + "/s.json") << c.scenario;
     const std::string command = std::string(ORBITUNE_HOST_PROGRAM) + " --module " +
                                 (c.module ? c.module : ORBITUNE_MODULE_FILE) + " --scenario " +
