@@ -123,8 +123,14 @@ std::string describe_field(const PositionImage& image, const PositionField& f) {
     case FieldKind::f64:
       std::snprintf(text, sizeof text, "%.9g", load_le_f64(p));
       break;
-    case FieldKind::text:
-      return "\"" + text_field(p, f.size) + "\"";
+    case FieldKind::text: {
+      // Appended piece by piece: GCC 12 misreads `"\"" + std::string` at -O2
+      // as an overlapping copy (-Wrestrict).
+      std::string quoted(1, '"');
+      quoted.append(text_field(p, f.size));
+      quoted.push_back('"');
+      return quoted;
+    }
   }
   return text;
 }

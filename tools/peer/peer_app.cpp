@@ -231,7 +231,10 @@ int run_watch(const WatchOptions& o, std::ostream& out, std::ostream& err) {
     for (const auto& s : senders) summary << " " << s;
   }
   summary << "; " << others << " other and " << oversize << " oversize datagrams";
-  if (request_to) summary << "; " << requests << " requests sent to " << describe(*request_to);
+  if (request_to) {
+    summary << "; " << requests << (requests == 1 ? " request" : " requests") << " sent to "
+            << describe(*request_to);
+  }
   summary << "\n";
   if (first_packet_s) {
     std::snprintf(line, sizeof line, "First position packet after %.2f s\n", *first_packet_s);

@@ -47,7 +47,9 @@ const char* autopilot_mode(std::int32_t fdmode) {
 std::string holds(const PositionPacket& p) {
   std::string out;
   const auto add = [&](std::int32_t state, const char* name) {
-    if (state != 0) out += (out.empty() ? "" : " ") + std::string(name);
+    if (state == 0) return;
+    if (!out.empty()) out.push_back(' ');
+    out.append(name);
   };
   add(p.hdgst, "HDG");
   add(p.altst, "ALT");
@@ -56,7 +58,7 @@ std::string holds(const PositionPacket& p) {
   add(p.locst, "LOC");
   add(p.gsst, "GS");
   add(p.speedst == 1 ? 0 : p.speedst, p.speedismach != 0 ? "MACH" : "SPD");
-  if (p.speedst == 1) out += (out.empty() ? "" : " ") + std::string("SPD-armed");
+  add(p.speedst == 1 ? 1 : 0, "SPD-armed");
   return out.empty() ? "none" : out;
 }
 
