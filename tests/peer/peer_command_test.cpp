@@ -80,9 +80,9 @@ struct KeyCase {
   KeyEvents events;
 };
 
-class SendOptionKeyEvents : public ::testing::TestWithParam<KeyCase> {};
+class PeerSendOptionKeyEvents : public ::testing::TestWithParam<KeyCase> {};
 
-TEST_P(SendOptionKeyEvents, TheModuleSendsTheHostTheseKeyEvents) {
+TEST_P(PeerSendOptionKeyEvents, TheModuleSendsTheHostTheseKeyEvents) {
   ModuleDecoding module;
   EXPECT_EQ(module.apply(dry_run(GetParam().args)), GetParam().events);
 }
@@ -135,10 +135,10 @@ const KeyCase kKeyCases[] = {
     {"NavSourceNavAlreadyThere", {"--nav-source", "nav"}, {}},
     {"CourseSelectors", {"--obs1", "123.7", "--obs2", "45"}, {{0x100B4, 123}, {0x100B5, 45}}},
 };
-INSTANTIATE_TEST_SUITE_P(Cases, SendOptionKeyEvents, ::testing::ValuesIn(kKeyCases),
+INSTANTIATE_TEST_SUITE_P(Cases, PeerSendOptionKeyEvents, ::testing::ValuesIn(kKeyCases),
                          [](const auto& info) { return std::string(info.param.what); });
 
-TEST(SendCommand, RememberedValuesReachTheModulesRecordWithoutKeyEvents) {
+TEST(PeerSendCommand, RememberedValuesReachTheModulesRecordWithoutKeyEvents) {
   ModuleDecoding module;
   const KeyEvents events = module.apply(dry_run(
       {"--mfd-range", "2.9", "--mfd-mode", "3", "--mfd-show", "601", "--adf1-standby", "1500",
@@ -155,7 +155,7 @@ TEST(SendCommand, RememberedValuesReachTheModulesRecordWithoutKeyEvents) {
   EXPECT_EQ(r.radaux2, -9);
 }
 
-TEST(SendCommand, DemoCommandMatchesAHandMadeByteImage) {
+TEST(PeerSendCommand, DemoCommandMatchesAHandMadeByteImage) {
   PositionImage want{};
   const std::pair<std::size_t, std::array<std::uint8_t, 4>> bytes[] = {
       {0, {0x04, 0x00, 0x00, 0x00}},    // Message ID 4
@@ -174,7 +174,7 @@ TEST(SendCommand, DemoCommandMatchesAHandMadeByteImage) {
       want);
 }
 
-TEST(SendCommand, JsonFieldsAreTheBaseAndOptionsAddTheirBits) {
+TEST(PeerSendCommand, JsonFieldsAreTheBaseAndOptionsAddTheirBits) {
   const std::string path = ::testing::TempDir() + "peer_command.json";
   std::ofstream(path) << R"({"ap_set": "0x10", "hdgdial": 90.5, "Tailno": "N123AB",
                              "rad_set": 4194304, "xpderc": 1200})";
@@ -196,9 +196,9 @@ struct ParseCase {
   std::int32_t want;  // -1: rejected
 };
 
-class OptionParsers : public ::testing::TestWithParam<ParseCase> {};
+class PeerOptionParsers : public ::testing::TestWithParam<ParseCase> {};
 
-TEST_P(OptionParsers, AcceptInBandAndRejectTheRest) {
+TEST_P(PeerOptionParsers, AcceptInBandAndRejectTheRest) {
   const ParseCase& c = GetParam();
   if (c.want < 0) {
     EXPECT_THROW(c.parse("--x", c.text), std::invalid_argument) << c.text;
@@ -235,7 +235,7 @@ const ParseCase kParseCases[] = {
     {"SquawkThreeDigits", parse_squawk, "770", -1},
     {"SquawkFiveDigits", parse_squawk, "07700", -1},
 };
-INSTANTIATE_TEST_SUITE_P(Cases, OptionParsers, ::testing::ValuesIn(kParseCases),
+INSTANTIATE_TEST_SUITE_P(Cases, PeerOptionParsers, ::testing::ValuesIn(kParseCases),
                          [](const auto& info) { return std::string(info.param.what); });
 
 struct JsonErrorCase {
@@ -244,9 +244,9 @@ struct JsonErrorCase {
   const char* message;  // part of the error
 };
 
-class JsonFieldErrors : public ::testing::TestWithParam<JsonErrorCase> {};
+class PeerJsonFieldErrors : public ::testing::TestWithParam<JsonErrorCase> {};
 
-TEST_P(JsonFieldErrors, NameTheFieldAndLeaveOtherBytesAlone) {
+TEST_P(PeerJsonFieldErrors, NameTheFieldAndLeaveOtherBytesAlone) {
   PositionImage image = new_command_image();
   const PositionImage before = image;
   try {
@@ -269,7 +269,7 @@ const JsonErrorCase kJsonErrors[] = {
     {"FloatOutOfRange", R"({"ias": 1e39})", "\"ias\": out of the range"},
     {"NotAnObject", R"([1, 2])", "expected a JSON object"},
 };
-INSTANTIATE_TEST_SUITE_P(Cases, JsonFieldErrors, ::testing::ValuesIn(kJsonErrors),
+INSTANTIATE_TEST_SUITE_P(Cases, PeerJsonFieldErrors, ::testing::ValuesIn(kJsonErrors),
                          [](const auto& info) { return std::string(info.param.what); });
 
 struct MarkedCase {
@@ -278,7 +278,7 @@ struct MarkedCase {
   int offset;  // -1: the bit stands for nothing
 };
 
-TEST(MarkedFieldOffset, FollowsEachGroupsBitRule) {
+TEST(PeerMarkedFieldOffset, FollowsEachGroupsBitRule) {
   constexpr MarkedCase kCases[] = {
       {360, 0, 64},    // lat, the first float64
       {360, 2, 80},    // elev, the last float64
@@ -308,9 +308,9 @@ struct BadInputCase {
   const char* message;  // part of standard error
 };
 
-class BadInput : public ::testing::TestWithParam<BadInputCase> {};
+class PeerBadInput : public ::testing::TestWithParam<BadInputCase> {};
 
-TEST_P(BadInput, ExitsWithUsageErrorAndSaysWhatIsWrong) {
+TEST_P(PeerBadInput, ExitsWithUsageErrorAndSaysWhatIsWrong) {
   const auto run = run_peer_binary(GetParam().args);
   EXPECT_EQ(run.exit_code, 2);
   EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
@@ -342,10 +342,10 @@ const BadInputCase kBadInputs[] = {
     {"PortOutOfRange", {"send", "127.0.0.1:70000", "--heading", "90"}, "port must be 1 to 65535"},
     {"JsonNotJson", {"send", "127.0.0.1", "--json-file", "-"}, "--json-file -: not JSON"},
 };
-INSTANTIATE_TEST_SUITE_P(Cases, BadInput, ::testing::ValuesIn(kBadInputs),
+INSTANTIATE_TEST_SUITE_P(Cases, PeerBadInput, ::testing::ValuesIn(kBadInputs),
                          [](const auto& info) { return std::string(info.param.what); });
 
-TEST(Help, EverySubcommandExplainsItselfAndExitsZero) {
+TEST(PeerHelp, EverySubcommandExplainsItselfAndExitsZero) {
   const std::pair<std::vector<std::string>, const char*> kHelp[] = {
       {{"--help"}, "watch"},
       {{"watch", "--help"}, "--request"},
@@ -359,7 +359,7 @@ TEST(Help, EverySubcommandExplainsItselfAndExitsZero) {
   }
 }
 
-TEST(DryRun, ReadsJsonFromStandardInputAndPrintsFourHundredSixtyBytes) {
+TEST(PeerDryRun, ReadsJsonFromStandardInputAndPrintsFourHundredSixtyBytes) {
   const auto run = run_peer_binary({"send", "127.0.0.1", "--json-file", "-", "--dry-run"},
                                    R"({"ap_set": 16, "hdgdial": 270})");
   ASSERT_EQ(run.exit_code, 0) << run.err;

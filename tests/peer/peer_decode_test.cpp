@@ -61,7 +61,7 @@ PositionPacket distinct_packet() {
   return p;
 }
 
-TEST(PositionJson, EveryFieldSurvivesTheJsonRoundTrip) {
+TEST(PeerPositionJson, EveryFieldSurvivesTheJsonRoundTrip) {
   const PositionPacket sent = distinct_packet();
   std::uint8_t image[kPositionPacketBytes];
   encode_position_packet(sent, image);
@@ -74,7 +74,7 @@ TEST(PositionJson, EveryFieldSurvivesTheJsonRoundTrip) {
   EXPECT_EQ(decode_position_packet(again.data()), sent);
 }
 
-TEST(PositionJson, NamesAndValuesOfAHandMadeImage) {
+TEST(PeerPositionJson, NamesAndValuesOfAHandMadeImage) {
   std::uint8_t image[kPositionPacketBytes] = {};
   const std::uint8_t header[] = {0x01, 0, 0, 0, 0x10, 0x03, 0x02, 0x10, 'N', '1', '2', '3'};
   std::memcpy(image, header, sizeof header);
@@ -106,7 +106,7 @@ TEST(PositionJson, NamesAndValuesOfAHandMadeImage) {
   EXPECT_EQ(j["ihg"], 29.875);
 }
 
-TEST(PositionJson, TextThatIsNotUtf8StillPrints) {
+TEST(PeerPositionJson, TextThatIsNotUtf8StillPrints) {
   std::uint8_t image[kPositionPacketBytes] = {};
   image[8] = 0xFF;  // a tail number byte that no UTF-8 text has
   const std::string line =
@@ -114,7 +114,7 @@ TEST(PositionJson, TextThatIsNotUtf8StillPrints) {
   EXPECT_NE(line.find("\"Tailno\":\"\xEF\xBF\xBD\""), std::string::npos) << line;
 }
 
-TEST(Units, RadiosAsOnThePanel) {
+TEST(PeerUnits, RadiosAsOnThePanel) {
   EXPECT_EQ(format_mhz(11850), "118.50");
   EXPECT_EQ(format_mhz(10805), "108.05");
   EXPECT_EQ(format_khz(353), "353 kHz");
@@ -126,7 +126,7 @@ TEST(Units, RadiosAsOnThePanel) {
             "ADF1 353 kHz  ADF2 190 kHz  XPDR 7700");
 }
 
-TEST(Units, AircraftBlockInPilotsUnits) {
+TEST(PeerUnits, AircraftBlockInPilotsUnits) {
   const std::string block = format_aircraft_block(distinct_packet());
   // 1523.75 m is 4999 ft; 92.5 m/s ground speed is 180 kt; 95.75 m/s TAS is 186 kt.
   for (const char* part :
@@ -153,7 +153,7 @@ RoutePacket route_message(std::int32_t nopoints, std::int32_t cleg, std::int32_t
   return p;
 }
 
-TEST(FlightPlanAssembly, TwoSegmentsMakeOnePlanInOrder) {
+TEST(PeerFlightPlanAssembly, TwoSegmentsMakeOnePlanInOrder) {
   FlightPlanAssembler a;
   EXPECT_FALSE(a.add(route_message(73, 12, 0, 50, 0)));
   const auto plan = a.add(route_message(73, 12, 1, 23, 50));
@@ -166,7 +166,7 @@ TEST(FlightPlanAssembly, TwoSegmentsMakeOnePlanInOrder) {
   EXPECT_EQ(plan->points[72].ELEV, 7200.0f);
 }
 
-TEST(FlightPlanAssembly, DuplicatesAndLostSegmentsNeverMixReports) {
+TEST(PeerFlightPlanAssembly, DuplicatesAndLostSegmentsNeverMixReports) {
   FlightPlanAssembler a;
   // The group's copy and a unicast copy of each message, group first.
   EXPECT_FALSE(a.add(route_message(73, 3, 0, 50, 0)));
@@ -182,7 +182,7 @@ TEST(FlightPlanAssembly, DuplicatesAndLostSegmentsNeverMixReports) {
   EXPECT_FALSE(a.add(route_message(30, 4, 0, 50, 0)));
 }
 
-TEST(FlightPlanAssembly, EmptyPlanIsOneMessageWithoutPoints) {
+TEST(PeerFlightPlanAssembly, EmptyPlanIsOneMessageWithoutPoints) {
   FlightPlanAssembler a;
   const auto plan = a.add(route_message(0, 0, 0, 0, 0));
   ASSERT_TRUE(plan);
@@ -190,7 +190,7 @@ TEST(FlightPlanAssembly, EmptyPlanIsOneMessageWithoutPoints) {
   EXPECT_EQ(format_plan(*plan), "Flight plan: 0 waypoints, active waypoint 0\n");
 }
 
-TEST(FlightPlanAssembly, PlanShownWithTheActiveWaypointMarked) {
+TEST(PeerFlightPlanAssembly, PlanShownWithTheActiveWaypointMarked) {
   FlightPlanAssembler a;
   const auto plan = a.add(route_message(3, 1, 0, 3, 0));
   ASSERT_TRUE(plan);
@@ -201,7 +201,7 @@ TEST(FlightPlanAssembly, PlanShownWithTheActiveWaypointMarked) {
             "     2  WP2      47.02000 N   122.02000 W     200 ft\n");
 }
 
-TEST(RouteJson, HeaderAndCarriedPointsByWireName) {
+TEST(PeerRouteJson, HeaderAndCarriedPointsByWireName) {
   std::uint8_t bytes[kRoutePacketMaxBytes];
   const RoutePacket sent = route_message(2, 1, 0, 2, 7);
   const std::size_t length = encode_route_packet(sent.header, sent.points, bytes);
