@@ -119,7 +119,6 @@ int run_watch(const WatchOptions& o, std::ostream& out, std::ostream& err) {
   FlightPlanAssembler assembler;
   std::string last_radios;
   double next_show = 0;
-  int drawn_lines = 0;
   std::uint8_t buffer[kReceiveBuffer];
 
   const auto show_live = [&] {
@@ -134,9 +133,9 @@ int run_watch(const WatchOptions& o, std::ostream& out, std::ostream& err) {
                   positions, routes, seconds_since(start));
     block += counts;
     if (plan) block += format_plan(*plan);
-    if (drawn_lines > 0) out << "\033[" << drawn_lines << "A\033[J";
-    out << block << std::flush;
-    drawn_lines = static_cast<int>(std::count(block.begin(), block.end(), '\n'));
+    // Home and clear rather than moving up by the lines drawn: a line that a
+    // narrow terminal wrapped would leave stale rows behind.
+    out << "\033[H\033[J" << block << std::flush;
   };
 
   while (g_stop == 0) {

@@ -103,9 +103,13 @@ std::string format_aircraft_block(const PositionPacket& p) {
       "Autopilot  AP %-3s  HDG %03.0f  ALT %.0f ft  VS %+.0f fpm  SPD %s  holds: %s  source %s\n",
       autopilot_mode(p.fdmode), double{p.hdgdial}, double{p.altdial}, double{p.vspeeddial},
       speed_dial(p).c_str(), holds(p).c_str(), p.apsource == 2 ? "GPS" : "NAV");
-  out += "Radios     " + format_radios_line(p) + "\n";
+  // Two lines, so the panel fits a terminal of 100 columns.
+  const std::string radios = format_radios_line(p);
+  const std::size_t adf = radios.find("  ADF1");
+  out += "Radios     " + radios.substr(0, adf) + "\n";
+  out += "          " + radios.substr(adf) + "\n";
   out += printf_string(
-      "Aircraft   gear %s  flaps %.0f%%  parking brake %s  fuel %.0f kg  baro %.2f inHg\n",
+      "Config     gear %s  flaps %.0f%%  parking brake %s  fuel %.0f kg  baro %.2f inHg\n",
       p.LandingG != 0 ? "down" : "up", p.Flaps * 100.0, p.PBreak != 0 ? "set" : "off",
       double{p.totfuel}, double{p.alti});
   return out;
