@@ -25,7 +25,7 @@ using testing::GpsRecord;
 const Ipv4SocketAddress kPeer = make_ipv4_address(127, 0, 0, 1, 40001);
 
 std::vector<std::uint8_t> message(std::int32_t id, std::size_t length) {
-  std::vector<std::uint8_t> bytes(length, 0);
+  std::vector<std::uint8_t> bytes(length, 0);  // length >= 4
   store_le_i32(bytes.data(), id);
   return bytes;
 }
@@ -92,7 +92,7 @@ TEST_F(ModuleCycleTest, CommandIsAppliedBeforeTheSamplerAndReportedInTheSameUpda
 }
 
 TEST_F(ModuleCycleTest, TwentiethUpdateSendsPositionToTheGroupThenTheRoute) {
-  sockets.queue(message(16, 1), kPeer);
+  sockets.queue({16}, kPeer);  // a one-byte request reads as ID 16
   for (int i = 1; i <= 19; ++i) update();
   EXPECT_TRUE(log.starting_with("sendto 460 239.224.224.1:2424").empty());
   log.clear();
