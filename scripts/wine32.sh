@@ -15,11 +15,13 @@
 #     the loader's own directory; there that name is a shell script that runs
 #     the loader under qemu, so children go through qemu too;
 #   * the 64-bit wineserver serves the 32-bit clients;
-#   * qemu 7.2 treats MAP_FIXED_NOREPLACE as a plain address hint, which makes
-#     Wine's start-up probe the address space in tens of thousands of calls
-#     (about a minute per process). A tiny preloaded i386 library gives mmap
-#     the right meaning (answer EEXIST when the kernel picked another address),
-#     which brings a process start down to a few seconds. It is built here
+#   * a tiny i386 library, preloaded into every 32-bit process, mends two
+#     things qemu 7.2 gets wrong for Wine: it treats MAP_FIXED_NOREPLACE as a
+#     plain address hint, which makes Wine's start-up probe the address space
+#     in tens of thousands of calls (about a minute per process; with the fix
+#     a second or two); and it reports faults on guest memory with trap
+#     number -1, so Wine raised every access violation as an illegal
+#     instruction that no exception handler could catch. It is built here
 #     with the system C compiler (-m32, no C library needed); 64-bit processes
 #     find an empty library of the same name through ld.so's $LIB.
 #
@@ -55,7 +57,7 @@
 # found.
 set -uo pipefail
 
-LAYOUT_VERSION=1
+LAYOUT_VERSION=2
 SELF=${0##*/}
 
 usage() {
@@ -126,7 +128,7 @@ if [ "$MODE" = qemu ]; then
 fi
 
 ROOT=$CACHE/root                  # loader tree
-PRELOAD_DIR=$CACHE/preload        # $LIB/libnoreplace.so for i386 and x86_64
+PRELOAD_DIR=$CACHE/preload        # $LIB/libqemufix.so for i386 and x86_64
 PREFIX_TEMPLATE=$CACHE/prefix
 STAMP=$CACHE/stamp
 
@@ -162,7 +164,7 @@ wine_env() {
   )
   if [ "$MODE" = qemu ]; then
     # shellcheck disable=SC2016  # $LIB is expanded by ld.so, not by the shell
-    ENV+=(LD_PRELOAD="$PRELOAD_DIR/\$LIB/libnoreplace.so")
+    ENV+=(LD_PRELOAD="$PRELOAD_DIR/\$LIB/libqemufix.so")
     LOADER=("$ROOT/lib/wine/wine-preloader" "$ROOT/lib/wine/wine")
   else
     LOADER=("$WINE32_LOADER")
@@ -215,12 +217,22 @@ exec "$QEMU" -R 0xffff0000 "\$@"
 EOF
   chmod +x "$ROOT/lib/wine/wine-preloader" || return 1
 
-  cc=$(command -v cc || command -v gcc) || { echo "$SELF: no C compiler (gcc) to build the mmap helper" >&2; return 1; }
+  cc=$(command -v cc || command -v gcc) || { echo "$SELF: no C compiler (gcc) to build the i386 helper library" >&2; return 1; }
   mkdir -p "$PRELOAD_DIR/lib/i386-linux-gnu" "$PRELOAD_DIR/lib/x86_64-linux-gnu" || return 1
-  cat >"$CACHE/noreplace.c" <<'EOF'
-/* Preloaded into 32-bit Wine processes run by qemu-i386 7.x, which passes
- * MAP_FIXED_NOREPLACE on as a mere hint. Give it its meaning: if the mapping
- * did not land at the requested address, undo it and fail with EEXIST. */
+  cat >"$CACHE/qemufix.c" <<'EOF'
+/* Preloaded into the 32-bit Wine processes that qemu-i386 7.x runs; built
+ * without a C library, it resolves errno and dlsym from the process's glibc.
+ *
+ * 1. qemu passes MAP_FIXED_NOREPLACE on as a mere hint. Give it its meaning:
+ *    if the mapping did not land at the requested address, undo it and fail
+ *    with EEXIST.
+ * 2. For a fault on guest memory qemu delivers SIGSEGV with trap number -1 in
+ *    the signal context, which Wine's handler takes for an unknown trap and
+ *    raises as an illegal instruction: no access violation reaches SEH or
+ *    vectored handlers, guard pages do not work. Wrap Wine's SIGSEGV handler
+ *    and mark such faults as page faults (trap 14). qemu does not say whether
+ *    the access was a write: a fault on a mapped page (SEGV_ACCERR) is
+ *    reported as a write, one on an unmapped page as a read. */
 typedef unsigned int size_t;
 typedef long long off64_t;
 #define MAP_FIXED 0x10
@@ -229,13 +241,25 @@ typedef long long off64_t;
 #define EINVAL 22
 #define NR_old_mmap 90
 #define NR_munmap 91
+#define SIGSEGV 11
+#define SA_SIGINFO 4
+#define SEGV_ACCERR 2
+#define RTLD_NEXT ((void *)-1)
+#define REG_TRAPNO 12
+#define REG_ERR 13
+#define TRAP_PAGEFLT 14
+#define PF_USER_READ 4
+#define PF_USER_WRITE 6
 extern int *__errno_location(void);
+extern void *dlsym(void *, const char *);
+
 static long sys2(long nr, long a, long b)
 {
   long ret;
   __asm__ volatile("int $0x80" : "=a"(ret) : "a"(nr), "b"(a), "c"(b) : "memory");
   return ret;
 }
+
 static void *do_mmap(void *addr, size_t len, int prot, int flags, int fd, off64_t off)
 {
   int noreplace = flags & MAP_FIXED_NOREPLACE;
@@ -268,12 +292,50 @@ void *mmap64(void *addr, size_t len, int prot, int flags, int fd, off64_t off)
 {
   return do_mmap(addr, len, prot, flags, fd, off);
 }
+
+struct siginfo_head { int si_signo, si_errno, si_code; void *si_addr; };
+struct glibc_sigaction {              /* i386 glibc struct sigaction */
+  void (*handler)(int, struct siginfo_head *, void *);
+  unsigned long mask[32];
+  int flags;
+  void (*restorer)(void);
+};
+typedef int (*sigaction_fn)(int, const struct glibc_sigaction *, struct glibc_sigaction *);
+static void (*wine_segv_handler)(int, struct siginfo_head *, void *);
+
+static void segv_fixup(int sig, struct siginfo_head *info, void *uc)
+{
+  /* ucontext_t: uc_flags, uc_link, uc_stack (12 bytes), then the registers */
+  unsigned int *gregs = (unsigned int *)((char *)uc + 20);
+  if (gregs[REG_TRAPNO] == 0xffffffffu) {
+    gregs[REG_TRAPNO] = TRAP_PAGEFLT;
+    gregs[REG_ERR] = (info && info->si_code == SEGV_ACCERR) ? PF_USER_WRITE : PF_USER_READ;
+  }
+  wine_segv_handler(sig, info, uc);
+}
+
+int sigaction(int sig, const struct glibc_sigaction *act, struct glibc_sigaction *oact)
+{
+  static sigaction_fn next;
+  if (!next) next = (sigaction_fn)dlsym(RTLD_NEXT, "sigaction");
+  if (!next) {
+    *__errno_location() = EINVAL;
+    return -1;
+  }
+  if (sig == SIGSEGV && act && (act->flags & SA_SIGINFO) && act->handler != segv_fixup) {
+    struct glibc_sigaction copy = *act;
+    wine_segv_handler = act->handler;
+    copy.handler = segv_fixup;
+    return next(sig, &copy, oact);
+  }
+  return next(sig, act, oact);
+}
 EOF
   "$cc" -m32 -O2 -fPIC -shared -nostdlib -ffreestanding -fno-stack-protector \
-    "$CACHE/noreplace.c" -o "$PRELOAD_DIR/lib/i386-linux-gnu/libnoreplace.so" ||
-    { echo "$SELF: could not build the i386 mmap helper with $cc -m32" >&2; return 1; }
+    "$CACHE/qemufix.c" -o "$PRELOAD_DIR/lib/i386-linux-gnu/libqemufix.so" ||
+    { echo "$SELF: could not build the i386 helper library with $cc -m32" >&2; return 1; }
   echo 'int orbitune_wine32_unused;' >"$CACHE/empty.c"
-  "$cc" -O2 -fPIC -shared -nostdlib "$CACHE/empty.c" -o "$PRELOAD_DIR/lib/x86_64-linux-gnu/libnoreplace.so" ||
+  "$cc" -O2 -fPIC -shared -nostdlib "$CACHE/empty.c" -o "$PRELOAD_DIR/lib/x86_64-linux-gnu/libqemufix.so" ||
     { echo "$SELF: could not build the empty 64-bit helper" >&2; return 1; }
 }
 
@@ -284,7 +346,7 @@ prepare_prefix() {
      [ -f "$PREFIX_TEMPLATE/system.reg" ] &&
      { [ "$MODE" = native ] ||
        { [ -x "$ROOT/lib/wine/wine-preloader" ] && [ -f "$ROOT/lib/wine/wine" ] &&
-         [ -f "$PRELOAD_DIR/lib/i386-linux-gnu/libnoreplace.so" ]; }; }; then
+         [ -f "$PRELOAD_DIR/lib/i386-linux-gnu/libqemufix.so" ]; }; }; then
     return 0
   fi
   echo "$SELF: preparing a 32-bit Wine prefix in $CACHE ($MODE mode; once per machine, a few minutes)" >&2
