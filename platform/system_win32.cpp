@@ -113,7 +113,9 @@ class WinsockSocketLayer final : public SocketLayer {
 
 class WindowsClock final : public Clock {
  public:
-  std::int64_t now_seconds() override { return static_cast<std::int64_t>(std::time(nullptr)); }
+  // _time64 rather than time: msvcrt's time_t is 32 bits wide on i686 and
+  // would wrap in 2038.
+  std::int64_t now_seconds() override { return static_cast<std::int64_t>(::_time64(nullptr)); }
   void pause_100ms() override { ::Sleep(100); }
 };
 
