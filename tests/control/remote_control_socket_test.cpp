@@ -2,12 +2,7 @@
 // commands over UDP to the protocol port; the module's update cycle, over the
 // system's sockets and a fake host, applies them, shows the icon, and reports
 // the commanded values back in the position packet of the same cycle.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <string>
@@ -21,60 +16,15 @@
 #include "tests/support/fake_host.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/isolated_network.h"
+#include "tests/support/loopback_socket.h"
 
 namespace orbitune {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using KeyEvents = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
-
-constexpr int kWaitMs = 2000;  // bound on every wait for loopback delivery
-
-bool readable(int fd, int wait_ms) {
-  pollfd entry{fd, POLLIN, 0};
-  return ::poll(&entry, 1, wait_ms) == 1;
-}
-
-// The companion application: a UDP socket on 127.0.0.1 at a port of the
-// system's choosing.
-class Peer {
- public:
-  Peer() {
-    fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
-    EXPECT_GE(fd_, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  }
-  ~Peer() { ::close(fd_); }
-  Peer(const Peer&) = delete;
-  Peer& operator=(const Peer&) = delete;
-
-  void send_to_module(const Bytes& bytes) const {
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(kProtocolPort);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(
-        ::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
-        static_cast<ssize_t>(bytes.size()));
-  }
-
-  // The next datagram, waiting at most kWaitMs; empty when none came.
-  Bytes receive() const {
-    if (!readable(fd_, kWaitMs)) return {};
-    Bytes buffer(2048);
-    const ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT);
-    buffer.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
-    return buffer;
-  }
-
-  bool has_datagram() const { return readable(fd_, 0); }
-
- private:
-  int fd_ = -1;
-};
+using testing::kLoopbackWaitMs;
+using testing::LoopbackSocket;
 
 Bytes encode(const PositionPacket& p) {
   Bytes bytes(kPositionPacketBytes);
@@ -104,7 +54,9 @@ class RemoteControlSocketTest : public ::testing::Test {
 
   // The poll never waits, so the test does: what the peer sent must be queued
   // before the next update. Loopback delivers in order within the send call.
-  void await_module_readable() const { ASSERT_TRUE(readable(m.network.udp_socket, kWaitMs)); }
+  void await_module_readable() const {
+    ASSERT_TRUE(testing::readable(m.network.udp_socket, kLoopbackWaitMs));
+  }
 
   testing::FakeHost host;
   testing::FakeClock clock;
@@ -115,7 +67,7 @@ class RemoteControlSocketTest : public ::testing::Test {
 TEST_F(RemoteControlSocketTest, HeadingCommandReachesTheHostAndLightsTheIcon) {
   ORBITUNE_REQUIRE_ISOLATED_NETWORK();
   bind_module();
-  Peer peer;
+  const LoopbackSocket peer = LoopbackSocket::peer();
   PositionPacket command;
   command.message_id = kMessageRemotePosition;
   command.ap_set = 0x00000010;
@@ -148,7 +100,7 @@ TEST_P(ArrivalOrderTest, PositionOfTheSameUpdateReportsTheCommandedValues) {
   ORBITUNE_REQUIRE_ISOLATED_NETWORK();
   bind_module();
   host.set_expression_i32("(A:GPS DRIVES NAV1,Bool)", 0);
-  Peer peer;
+  const LoopbackSocket peer = LoopbackSocket::peer();
   PositionPacket command;
   command.message_id = kMessageRemotePosition;
   command.ap_set = 0x00400000 | 0x00200000 | 0x00100000;  // mfdrange, mfdmode, apsource

@@ -5,7 +5,6 @@
 // loopback, inside the isolated namespace.
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,9 +12,11 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "tests/gauge/loaded_module.h"
 #include "tests/support/isolated_network.h"
+#include "tests/support/loopback_socket.h"
 #include "tests/support/panel_table_double.h"
 
 namespace orbitune {
@@ -23,12 +24,13 @@ namespace {
 
 using testing::click_gauge;
 using testing::loaded_module;
+using testing::LoopbackSocket;
 using testing::PanelTableDouble;
 
 constexpr std::uint16_t kPort = 2424;
 constexpr std::uint32_t kLeftClick = 0x20000000;  // the click area's event mask
 constexpr std::uint32_t kOtherEvent = 0x00010000;
-constexpr int kPositionPacketBytes = 460;
+constexpr std::size_t kPositionPacketBytes = 460;
 
 sockaddr_in loopback(std::uint16_t port) {
   sockaddr_in a{};
@@ -88,26 +90,18 @@ TEST(RegistrationSocketTest, HostDrivesTheLoadedModuleThroughItsRecords) {
   EXPECT_GT(host.variable_lookups, 0);  // the cycle sampled the aircraft
 
   // A companion asks for unicast reports and gets one from the next update.
-  const int peer = ::socket(AF_INET, SOCK_DGRAM, 0);
-  const sockaddr_in any_port = loopback(0);
-  ASSERT_EQ(::bind(peer, reinterpret_cast<const sockaddr*>(&any_port), sizeof any_port), 0);
-  const std::uint8_t request[4] = {16, 0, 0, 0};  // message ID 16, little-endian
-  const sockaddr_in module_address = loopback(kPort);
-  ASSERT_EQ(::sendto(peer, request, sizeof request, 0,
-                     reinterpret_cast<const sockaddr*>(&module_address), sizeof module_address),
-            4);
-  gauge.update();
-  pollfd ready{peer, POLLIN, 0};
-  ASSERT_EQ(::poll(&ready, 1, 2000), 1);
-  std::uint8_t report[2048];
-  sockaddr_in from{};
-  socklen_t from_length = sizeof from;
-  EXPECT_EQ(
-      ::recvfrom(peer, report, sizeof report, 0, reinterpret_cast<sockaddr*>(&from), &from_length),
-      kPositionPacketBytes);
-  EXPECT_EQ(report[0], 1);  // POSITION
-  EXPECT_EQ(ntohs(from.sin_port), kPort);
-  ::close(peer);
+  {
+    const LoopbackSocket peer = LoopbackSocket::peer();
+    ASSERT_NE(peer.port(), 0) << "the peer is bound to a port of its own";
+    ASSERT_NO_FATAL_FAILURE(peer.send_to(kPort, {16, 0, 0, 0}));  // message ID 16, little-endian
+    gauge.update();
+    ASSERT_TRUE(testing::readable(peer.fd(), 2000));
+    std::uint16_t from_port = 0;
+    const std::vector<std::uint8_t> report = peer.receive(0, &from_port);
+    EXPECT_EQ(report.size(), kPositionPacketBytes);
+    EXPECT_EQ(report.empty() ? -1 : report[0], 1);  // POSITION
+    EXPECT_EQ(from_port, kPort);
+  }
 
   for (const ClickCase& c : kClicks) {
     SCOPED_TRACE(::testing::Message() << "click at " << c.x << "," << c.y);

@@ -28,12 +28,14 @@
 #include "platform/little_endian.h"
 #include "position/position_packet.h"
 #include "tests/support/isolated_network.h"
+#include "tests/support/loopback_socket.h"
 
 namespace orbitune {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using Json = nlohmann::json;
+using testing::LoopbackSocket;
 
 constexpr std::uint16_t kPort = 2424;
 constexpr const char* kGroup = "239.224.224.1";
@@ -60,76 +62,21 @@ class TempDir {
   std::string path_;
 };
 
-// A UDP socket of the companion side; it collects what it receives.
-class Socket {
- public:
-  // A unicast peer on 127.0.0.1 and a free port.
-  static Socket peer() { return Socket(INADDR_LOOPBACK, 0, false); }
-  // A listener on the group's address and the protocol port, beside the
-  // module's own socket (both reuse the address), joined on loopback.
-  static Socket group_listener() {
-    Socket s(ntohl(::inet_addr(kGroup)), kPort, true);
-    ip_mreq request{};
-    request.imr_multiaddr.s_addr = ::inet_addr(kGroup);
-    request.imr_interface.s_addr = htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(::setsockopt(s.fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request), 0);
-    return s;
+// The companion's listener: on the group's address and the protocol port,
+// beside the module's own socket (both reuse the address), joined on loopback.
+LoopbackSocket group_listener() {
+  return LoopbackSocket::group_listener(ntohl(::inet_addr(kGroup)));
+}
+
+// The message IDs a socket has collected, as letters: P position, R route, ? other.
+std::string id_string(const LoopbackSocket& socket) {
+  std::string s;
+  for (const Bytes& d : socket.received) {
+    const std::int32_t id = d.size() >= 4 ? load_le_i32(d.data()) : -1;
+    s += id == 1 ? 'P' : id == 2 ? 'R' : '?';
   }
-  Socket(Socket&& other) noexcept
-      : received(std::move(other.received)), fd_(std::exchange(other.fd_, -1)) {}
-  ~Socket() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-
-  int fd() const { return fd_; }
-
-  void send_to_module(const Bytes& bytes) const {
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(kPort);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(
-        ::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
-        static_cast<ssize_t>(bytes.size()));
-  }
-
-  void drain() {
-    for (;;) {
-      Bytes buffer(65536);
-      const ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT);
-      if (n < 0) return;
-      buffer.resize(static_cast<std::size_t>(n));
-      received.push_back(std::move(buffer));
-    }
-  }
-
-  // The message IDs received, as letters: P position, R route, ? other.
-  std::string id_string() const {
-    std::string s;
-    for (const Bytes& d : received) {
-      const std::int32_t id = d.size() >= 4 ? load_le_i32(d.data()) : -1;
-      s += id == 1 ? 'P' : id == 2 ? 'R' : '?';
-    }
-    return s;
-  }
-
-  std::vector<Bytes> received;
-
- private:
-  Socket(std::uint32_t address, std::uint16_t port, bool reuse) {
-    fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
-    EXPECT_GE(fd_, 0);
-    const int one = 1;
-    if (reuse) ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(address);
-    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0) << std::strerror(errno);
-  }
-
-  int fd_ = -1;
-};
+  return s;
+}
 
 Bytes unicast_request() {
   Bytes b(8);
@@ -142,7 +89,7 @@ Bytes unicast_request() {
 class HostRun {
  public:
   HostRun(const std::string& scenario, std::vector<std::string> options,
-          std::vector<Socket*> sockets = {})
+          std::vector<LoopbackSocket*> sockets = {})
       : sockets_(std::move(sockets)) {
     const std::string scenario_path = dir_ + "/scenario.json";
     std::ofstream(scenario_path) << scenario;
@@ -190,9 +137,9 @@ class HostRun {
       }
       if (eof_ || std::chrono::steady_clock::now() > deadline) return {};
       std::vector<pollfd> fds{{out_, POLLIN, 0}};
-      for (Socket* s : sockets_) fds.push_back({s->fd(), POLLIN, 0});
+      for (LoopbackSocket* s : sockets_) fds.push_back({s->fd(), POLLIN, 0});
       ::poll(fds.data(), fds.size(), 100);
-      for (Socket* s : sockets_) s->drain();
+      for (LoopbackSocket* s : sockets_) s->drain();
       if (fds[0].revents & (POLLIN | POLLHUP)) {
         char chunk[4096];
         const ssize_t n = ::read(out_, chunk, sizeof chunk);
@@ -221,7 +168,7 @@ class HostRun {
     int status = 0;
     ::waitpid(pid_, &status, 0);
     status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-    for (Socket* s : sockets_) s->drain();
+    for (LoopbackSocket* s : sockets_) s->drain();
     return status_;
   }
 
@@ -243,7 +190,7 @@ class HostRun {
   }
 
  private:
-  std::vector<Socket*> sockets_;
+  std::vector<LoopbackSocket*> sockets_;
   TempDir temp_;
   const std::string& dir_ = temp_.path();
   pid_t pid_ = -1;
@@ -254,7 +201,7 @@ class HostRun {
   std::vector<std::string> lines_;
 };
 
-std::vector<PositionPacket> positions(const Socket& s) {
+std::vector<PositionPacket> positions(const LoopbackSocket& s) {
   std::vector<PositionPacket> out;
   for (const Bytes& d : s.received) {
     if (d.size() >= 4 && load_le_i32(d.data()) == 1) {
@@ -267,7 +214,7 @@ std::vector<PositionPacket> positions(const Socket& s) {
 
 TEST(HostEndToEnd, PositionPacketCarriesTheScenarioAircraftConvertedFromHostUnits) {
   ORBITUNE_REQUIRE_ISOLATED_NETWORK();
-  Socket group = Socket::group_listener();
+  LoopbackSocket group = group_listener();
   HostRun run(R"j({
     "vars": {"0x41": 1300.0, "0x47": 4451000.0, "0x48": -96000000000000.0, "0x4A": 3280.8399,
              "0x4E": 2.5, "0x50": -4.0, "0x56": 271.0, "0x52": -3.0, "0x6B": 123.0,
@@ -283,7 +230,7 @@ TEST(HostEndToEnd, PositionPacketCarriesTheScenarioAircraftConvertedFromHostUnit
   ASSERT_EQ(run.finish(), 0);
   // The twentieth update is the first that reaches the group.
   const std::vector<PositionPacket> p = positions(group);
-  ASSERT_EQ(p.size(), 1u) << group.id_string();
+  ASSERT_EQ(p.size(), 1u) << id_string(group);
   const PositionPacket& a = p[0];
   EXPECT_EQ(a.message_id, 1);
   EXPECT_EQ(a.version, 0x10020310);
@@ -328,8 +275,8 @@ std::string paused_before(std::initializer_list<int> updates, const std::string&
 
 TEST(HostEndToEnd, GroupAndPeersGetPositionsAndRoutesEveryTwentiethUpdate) {
   ORBITUNE_REQUIRE_ISOLATED_NETWORK();
-  Socket group = Socket::group_listener();
-  Socket peer = Socket::peer();
+  LoopbackSocket group = group_listener();
+  LoopbackSocket peer = LoopbackSocket::peer();
   HostRun run(paused_before({2}, R"j("gps": {"active": 1, "waypoints": [
                   {"ident": "KSEA", "lat": 47.45, "lon": -122.31, "alt_m": 131.0},
                   {"ident": "OLM", "lat": 46.97, "lon": -122.9, "alt_m": 60.0},
@@ -339,12 +286,12 @@ TEST(HostEndToEnd, GroupAndPeersGetPositionsAndRoutesEveryTwentiethUpdate) {
   peer.send_to_module(unicast_request());
   ASSERT_EQ(run.finish(), 0);
 
-  EXPECT_EQ(group.id_string(), "PRPRPR");
+  EXPECT_EQ(id_string(group), "PRPRPR");
   // The peer joined in update 2: a position in every update, and the route
   // after the position of updates 20, 40 and 60.
   std::string expected;
   for (int n = 2; n <= 60; ++n) expected += n % 20 == 0 ? "PR" : "P";
-  EXPECT_EQ(peer.id_string(), expected);
+  EXPECT_EQ(id_string(peer), expected);
   const Bytes& route = group.received.at(1);
   ASSERT_EQ(route.size(), 24u + 3 * 28u);
   EXPECT_EQ(load_le_i32(route.data() + 8), 3);   // nopoints
@@ -355,7 +302,7 @@ TEST(HostEndToEnd, GroupAndPeersGetPositionsAndRoutesEveryTwentiethUpdate) {
 
 TEST(HostEndToEnd, CommandBecomesKeyEventsAndShowsInLaterPackets) {
   ORBITUNE_REQUIRE_ISOLATED_NETWORK();
-  Socket peer = Socket::peer();
+  LoopbackSocket peer = LoopbackSocket::peer();
   HostRun run(paused_before({2, 4}, R"j("vars": {"0x6B": 90.0, "0x17": 8816})j"),
               {"--updates", "6", "--fast"}, {&peer});
   run.update_line(1);
@@ -390,7 +337,7 @@ TEST(HostEndToEnd, CommandBecomesKeyEventsAndShowsInLaterPackets) {
 
 TEST(HostEndToEnd, PeerGetsTwelveHundredUpdatesAfterItsRequest) {
   ORBITUNE_REQUIRE_ISOLATED_NETWORK();
-  Socket peer = Socket::peer();
+  LoopbackSocket peer = LoopbackSocket::peer();
   HostRun run(paused_before({2, 1195}), {"--updates", "1300", "--fast"}, {&peer});
   run.update_line(1);
   peer.send_to_module(unicast_request());
@@ -404,12 +351,12 @@ TEST(HostEndToEnd, PeerGetsTwelveHundredUpdatesAfterItsRequest) {
   ASSERT_EQ(run.finish(), 0);
   // Updates 1195 to 1201: the 1200th update counted from the request's is
   // the last one that reaches the peer.
-  EXPECT_EQ(peer.id_string(), "PPPPPPP");
+  EXPECT_EQ(id_string(peer), "PPPPPPP");
 }
 
 TEST(HostEndToEnd, ClicksInTheClickAreaSwitchTheLinkOffAndOn) {
   ORBITUNE_REQUIRE_ISOLATED_NETWORK();
-  Socket peer = Socket::peer();
+  LoopbackSocket peer = LoopbackSocket::peer();
   const TempDir icon_dir;
   const std::string icon_path = icon_dir.path() + "/icon.bmp";
   HostRun run(R"j({"actions": [{"at": 2, "pause_s": 1.5},
@@ -434,7 +381,7 @@ TEST(HostEndToEnd, ClicksInTheClickAreaSwitchTheLinkOffAndOn) {
   EXPECT_EQ(enabled, "yynnnnnyyn");
   EXPECT_EQ(run.summary()["clicks_delivered"], 3);
   // A disabled link sends nothing: updates 2, 8 and 9 only.
-  EXPECT_EQ(peer.id_string(), "PPP");
+  EXPECT_EQ(id_string(peer), "PPP");
   // The icon shown at the end is the red ring's bitmap.
   std::ifstream dumped(icon_path, std::ios::binary),
       committed(std::string(ORBITUNE_SOURCE_DIR) + "/resources/icons/icon_2102.bmp",
@@ -532,7 +479,7 @@ TEST(HostEndToEnd, WindowsBuildUnderWineSendsTheSameBytesAsTheNativeBuild) {
     "gps": {"active": 0, "waypoints": [
       {"ident": "EDDF", "lat": 50.033, "lon": 8.57, "alt_m": 111.0},
       {"ident": "", "lat": -33.9, "lon": 151.2, "alt_m": 6.5}]}})j";
-  Socket group = Socket::group_listener();
+  LoopbackSocket group = group_listener();
   const std::string common = " --updates 20 --fast";
   const std::string native = std::string(ORBITUNE_HOST_PROGRAM) + " --module " +
                              ORBITUNE_MODULE_FILE + " --scenario " + dir + "/scenario.json" +
@@ -549,7 +496,7 @@ TEST(HostEndToEnd, WindowsBuildUnderWineSendsTheSameBytesAsTheNativeBuild) {
   group.drain();
 
   ASSERT_EQ(native_datagrams.size(), 2u) << "a position and a route at update 20";
-  EXPECT_EQ(group.id_string(), "PR");
+  EXPECT_EQ(id_string(group), "PR");
   EXPECT_EQ(group.received, native_datagrams) << "identical bytes for identical host values";
   EXPECT_EQ(read_file(dir + "/wine.trace"), read_file(dir + "/native.trace"));
 }

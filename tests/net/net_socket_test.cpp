@@ -2,11 +2,7 @@
 // private test namespace. A test peer is an ordinary UDP socket on 127.0.0.1;
 // commands go to the recording double of apply_remote_settings below, since
 // applying them is remote control's business and tested there.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -20,6 +16,7 @@
 #include "tests/support/fake_host.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/isolated_network.h"
+#include "tests/support/loopback_socket.h"
 
 namespace orbitune {
 namespace {
@@ -36,70 +33,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using testing::describe;
-
-constexpr int kWaitMs = 2000;  // bound on how long a test waits for loopback delivery
-
-// An ordinary UDP socket that plays a companion application.
-class TestPeer {
- public:
-  // Bound to 127.0.0.1 on `port` (0: any free port); optionally reusing the
-  // address, as a listener beside the module's socket must.
-  explicit TestPeer(std::uint16_t port = 0, bool reuse = false) {
-    fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
-    EXPECT_GE(fd_, 0);
-    const int one = 1;
-    if (reuse) ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = port == kProtocolPort ? htonl(INADDR_ANY) : htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    socklen_t length = sizeof a;
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &length);
-    port_ = ntohs(a.sin_port);
-  }
-  ~TestPeer() { ::close(fd_); }
-  TestPeer(const TestPeer&) = delete;
-  TestPeer& operator=(const TestPeer&) = delete;
-
-  std::uint16_t port() const { return port_; }
-  int fd() const { return fd_; }
-
-  void join_group_on_loopback() {
-    ip_mreq request{};
-    request.imr_multiaddr.s_addr = kMulticastGroup.address_be;
-    request.imr_interface.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::setsockopt(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request), 0);
-  }
-
-  void send_to_module(const Bytes& bytes) const {
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(kProtocolPort);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(
-        ::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
-        static_cast<ssize_t>(bytes.size()));
-  }
-
-  // The next datagram, waiting at most kWaitMs; empty when none came.
-  Bytes receive() const {
-    if (!readable(fd_, kWaitMs)) return {};
-    Bytes buffer(65536);
-    const ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT);
-    buffer.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
-    return buffer;
-  }
-
-  static bool readable(int fd, int wait_ms) {
-    pollfd entry{fd, POLLIN, 0};
-    return ::poll(&entry, 1, wait_ms) == 1;
-  }
-
- private:
-  int fd_ = -1;
-  std::uint16_t port_ = 0;
-};
+using testing::kLoopbackWaitMs;
+using testing::LoopbackSocket;
 
 Bytes message(std::int32_t id, std::size_t length, std::uint8_t fill) {
   Bytes bytes(length);
@@ -125,7 +60,9 @@ class NetSocketTest : public ::testing::Test {
   }
   // Waits until what the test sent has reached the module's socket, so that
   // the poll, which never waits, finds it.
-  void await_module_readable() { ASSERT_TRUE(TestPeer::readable(m.network.udp_socket, kWaitMs)); }
+  void await_module_readable() {
+    ASSERT_TRUE(testing::readable(m.network.udp_socket, kLoopbackWaitMs));
+  }
   std::vector<std::string> peers() const {
     std::vector<std::string> out;
     for (const UnicastPeer* p = m.network.unicast_peers; p != nullptr; p = p->next) {
@@ -143,7 +80,7 @@ class NetSocketTest : public ::testing::Test {
 TEST_F(NetSocketTest, RequestFromAnotherPortGetsThePositionOnThatPort) {
   ORBITUNE_REQUIRE_ISOLATED_NETWORK();
   set_up_module();
-  TestPeer peer;
+  const LoopbackSocket peer = LoopbackSocket::peer();
   ASSERT_NE(peer.port(), kProtocolPort);
   peer.send_to_module(message(16, 4, 0));
   await_module_readable();
@@ -161,8 +98,7 @@ TEST_F(NetSocketTest, RequestFromAnotherPortGetsThePositionOnThatPort) {
 
 TEST_F(NetSocketTest, GroupMemberOnLoopbackReceivesTheMulticastCopy) {
   ORBITUNE_REQUIRE_ISOLATED_NETWORK();
-  TestPeer listener(kProtocolPort, true);
-  listener.join_group_on_loopback();
+  const LoopbackSocket listener = LoopbackSocket::group_listener();
   ASSERT_EQ(open_udp_socket(m), 0);
 
   Bytes route = message(2, 1424 + 100, 0x5C);
@@ -176,8 +112,8 @@ TEST_F(NetSocketTest, GroupMemberOnLoopbackReceivesTheMulticastCopy) {
 TEST_F(NetSocketTest, DatagramOf1500BytesIsHandledAndOf1501DroppedWhole) {
   ORBITUNE_REQUIRE_ISOLATED_NETWORK();
   set_up_module();
-  TestPeer too_long;
-  TestPeer just_fits;
+  const LoopbackSocket too_long = LoopbackSocket::peer();
+  const LoopbackSocket just_fits = LoopbackSocket::peer();
   too_long.send_to_module(message(16, 1501, 0x10));
   just_fits.send_to_module(message(16, 1500, 0x20));
   const Bytes command = message(4, 1500, 0x30);
@@ -193,7 +129,7 @@ TEST_F(NetSocketTest, DatagramOf1500BytesIsHandledAndOf1501DroppedWhole) {
   ASSERT_EQ(applied_buffers.size(), 1u);
   EXPECT_TRUE(std::equal(command.begin(), command.end(), applied_buffers[0].begin()));
   EXPECT_EQ(applied_buffers[0][1500], 0);
-  EXPECT_FALSE(TestPeer::readable(m.network.udp_socket, 0));
+  EXPECT_FALSE(testing::readable(m.network.udp_socket, 0));
 }
 
 TEST_F(NetSocketTest, PollReturnsAtOnceWhenNothingIsQueued) {

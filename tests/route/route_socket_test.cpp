@@ -2,12 +2,7 @@
 // namespace: a listener joined to the group on port 2424, as a companion
 // application on the same machine would be, and a unicast peer on a port of
 // its own. Only the host is a fake.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
@@ -23,67 +18,23 @@
 #include "tests/support/fake_host.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/isolated_network.h"
+#include "tests/support/loopback_socket.h"
 
 namespace orbitune {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using testing::AddressReuse;
 using testing::FakeClock;
 using testing::FakeHost;
 using testing::GpsRecord;
+using testing::LoopbackSocket;
 
-constexpr int kWaitMs = 2000;  // bound on how long loopback delivery may take
 constexpr int kQuietMs = 200;  // how long "nothing more arrives" is watched for
 
 std::string name_of(const RoutePoint& p) {
   return std::string(p.NAME, strnlen(p.NAME, 8));
 }
-
-class UdpEndpoint {
- public:
-  // Bound to 0.0.0.0:port with address reuse when `port` is the protocol's,
-  // else to 127.0.0.1 on a free port.
-  explicit UdpEndpoint(std::uint16_t port) {
-    fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
-    EXPECT_GE(fd_, 0);
-    const int one = 1;
-    EXPECT_EQ(::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one), 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = port == kProtocolPort ? htonl(INADDR_ANY) : htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    socklen_t length = sizeof a;
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &length);
-    port_ = ntohs(a.sin_port);
-  }
-  ~UdpEndpoint() { ::close(fd_); }
-  UdpEndpoint(const UdpEndpoint&) = delete;
-  UdpEndpoint& operator=(const UdpEndpoint&) = delete;
-
-  std::uint16_t port() const { return port_; }
-
-  void join_group_on_loopback() {
-    ip_mreq request{};
-    request.imr_multiaddr.s_addr = kMulticastGroup.address_be;
-    request.imr_interface.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::setsockopt(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request), 0);
-  }
-
-  // The next datagram within `wait_ms`; empty when none came.
-  Bytes receive(int wait_ms = kWaitMs) const {
-    pollfd entry{fd_, POLLIN, 0};
-    if (::poll(&entry, 1, wait_ms) != 1) return {};
-    Bytes buffer(65536);
-    const ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT);
-    buffer.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
-    return buffer;
-  }
-
- private:
-  int fd_ = -1;
-  std::uint16_t port_ = 0;
-};
 
 class RouteSocketTest : public ::testing::Test {
  protected:
@@ -106,7 +57,7 @@ class RouteSocketTest : public ::testing::Test {
   }
 
   // The two datagrams of the 73-waypoint plan, in order, at `endpoint`.
-  static void expect_the_plan_at(const UdpEndpoint& endpoint, const char* who) {
+  static void expect_the_plan_at(const LoopbackSocket& endpoint, const char* who) {
     SCOPED_TRACE(who);
     const Bytes first = endpoint.receive();
     const Bytes second = endpoint.receive();
@@ -139,9 +90,8 @@ class RouteSocketTest : public ::testing::Test {
 
 TEST_F(RouteSocketTest, SeventyThreeWaypointsReachTheGroupAndAPeerInOrder) {
   ORBITUNE_REQUIRE_ISOLATED_NETWORK();
-  UdpEndpoint listener(kProtocolPort);
-  listener.join_group_on_loopback();
-  UdpEndpoint peer(0);
+  const LoopbackSocket listener = LoopbackSocket::group_listener();
+  const LoopbackSocket peer = LoopbackSocket::peer(AddressReuse::on);
   set_up_module_socket();
   register_peer(m, make_ipv4_address(127, 0, 0, 1, peer.port()));
 
@@ -153,7 +103,7 @@ TEST_F(RouteSocketTest, SeventyThreeWaypointsReachTheGroupAndAPeerInOrder) {
 
 TEST_F(RouteSocketTest, AfterTheGaugeTeardownTheNextReportBindsTheRecordAgain) {
   ORBITUNE_REQUIRE_ISOLATED_NETWORK();
-  UdpEndpoint peer(0);
+  const LoopbackSocket peer = LoopbackSocket::peer(AddressReuse::on);
   set_up_module_socket();
   register_peer(m, make_ipv4_address(127, 0, 0, 1, peer.port()));
   report_route(m);
