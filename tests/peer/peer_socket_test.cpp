@@ -3,9 +3,6 @@
 // to the group routed to loopback) and checks the exact datagrams both ways.
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -24,12 +21,15 @@
 #include "route/route_packet.h"
 #include "tests/peer/run_program.h"
 #include "tests/support/isolated_network.h"
+#include "tests/support/loopback_socket.h"
 #include "tools/peer/command.h"
 #include "tools/peer/packet_fields.h"
 
 namespace orbitune::peer {
 namespace {
 
+using orbitune::testing::AddressReuse;
+using orbitune::testing::LoopbackSocket;
 using orbitune::testing::ProgramRun;
 using orbitune::testing::run_peer_binary;
 using namespace std::chrono_literals;
@@ -42,51 +42,23 @@ sockaddr_in loopback(std::uint16_t port) {
   return a;
 }
 
-// One test-side UDP socket on loopback.
-class TestSocket {
- public:
-  explicit TestSocket(bool any_address = false) : fd_(::socket(AF_INET, SOCK_DGRAM, 0)) {
-    sockaddr_in a = loopback(0);
-    if (any_address) a.sin_addr.s_addr = htonl(INADDR_ANY);
-    bound_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-  }
-  ~TestSocket() { ::close(fd_); }
-  bool bound() const { return bound_; }
-  std::uint16_t port() const {
-    sockaddr_in a{};
-    socklen_t n = sizeof a;
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &n);
-    return ntohs(a.sin_port);
-  }
-  void send(const sockaddr_in& to, const std::uint8_t* bytes, std::size_t length) {
-    ASSERT_EQ(::sendto(fd_, bytes, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to),
-              static_cast<ssize_t>(length));
-  }
-  struct Received {
-    std::vector<std::uint8_t> bytes;
-    sockaddr_in from;
-  };
-  std::optional<Received> receive(int timeout_ms) {
-    pollfd p{fd_, POLLIN, 0};
-    if (::poll(&p, 1, timeout_ms) != 1) return std::nullopt;
-    Received r{std::vector<std::uint8_t>(2048), {}};
-    socklen_t n = sizeof r.from;
-    const ssize_t got = ::recvfrom(fd_, r.bytes.data(), r.bytes.size(), 0,
-                                   reinterpret_cast<sockaddr*>(&r.from), &n);
-    if (got < 0) return std::nullopt;
-    r.bytes.resize(static_cast<std::size_t>(got));
-    return r;
-  }
-
- private:
-  int fd_;
-  bool bound_ = false;
+// A datagram the test socket received, and where it came from.
+struct Received {
+  std::vector<std::uint8_t> bytes;
+  sockaddr_in from;
 };
+
+// The next datagram at `socket` within `timeout_ms`; none when nothing came.
+std::optional<Received> receive(const LoopbackSocket& socket, int timeout_ms) {
+  Received r{};
+  r.bytes = socket.receive(timeout_ms, &r.from);
+  if (r.bytes.empty()) return std::nullopt;
+  return r;
+}
 
 // A port nothing is bound to right now.
 std::uint16_t free_port() {
-  TestSocket s;
-  return s.port();
+  return LoopbackSocket::peer().port();
 }
 
 // Runs the program on a thread; the test works the network meanwhile.
@@ -140,7 +112,7 @@ std::array<std::uint8_t, kPositionPacketBytes> encoded(const PositionPacket& p) 
 
 TEST(PeerSocket, WatchSaysWhenItsPortIsTakenByAProgramThatDoesNotShareIt) {
   ORBITUNE_REQUIRE_ISOLATED_NETWORK();
-  TestSocket owner(/*any_address=*/true);  // no address reuse
+  const LoopbackSocket owner(INADDR_ANY, 0, AddressReuse::off);  // no address reuse
   ASSERT_TRUE(owner.bound());
   const std::string port = std::to_string(owner.port());
   const ProgramRun run = run_peer_binary({"watch", "--port", port, "--seconds", "1"});
@@ -153,7 +125,7 @@ TEST(PeerSocket, WatchJsonPrintsEveryFieldOfEachPositionAndRouteMessage) {
   const std::uint16_t port = free_port();
   Background watch(
       {"watch", "--port", std::to_string(port), "--json", "--count", "3", "--seconds", "10"});
-  TestSocket module;
+  const LoopbackSocket module = LoopbackSocket::peer();
   const PositionPacket sent = report(270.0f, 5000.0f);
   const auto position = encoded(sent);
   RoutePacket route;
@@ -165,8 +137,8 @@ TEST(PeerSocket, WatchJsonPrintsEveryFieldOfEachPositionAndRouteMessage) {
   // Until the program has bound its port, what is sent is lost: keep sending
   // (bounded) until it has its three packets.
   for (int i = 0; i < 200 && !watch.done(); ++i) {
-    module.send(loopback(port), route_bytes, route_length);
-    module.send(loopback(port), position.data(), position.size());
+    module.send_to(loopback(port), route_bytes, route_length);
+    module.send_to(loopback(port), position.data(), position.size());
     std::this_thread::sleep_for(50ms);
   }
   const ProgramRun& run = watch.finish();
@@ -197,12 +169,12 @@ TEST(PeerSocket, WatchJoinsTheGroupOnANamedInterface) {
   const std::uint16_t port = free_port();
   Background watch({"watch", "--port", std::to_string(port), "--interface", "lo", "--plain",
                     "--count", "2", "--seconds", "10"});
-  TestSocket module;
+  const LoopbackSocket module = LoopbackSocket::peer();
   sockaddr_in group = loopback(port);
   ::inet_pton(AF_INET, "239.224.224.1", &group.sin_addr);
   const auto position = encoded(report(90.0f, 3000.0f));
   for (int i = 0; i < 200 && !watch.done(); ++i) {
-    module.send(group, position.data(), position.size());
+    module.send_to(group, position.data(), position.size());
     std::this_thread::sleep_for(50ms);
   }
   const ProgramRun& run = watch.finish();
@@ -216,16 +188,16 @@ TEST(PeerSocket, WatchJoinsTheGroupOnANamedInterface) {
 
 TEST(PeerSocket, WatchRequestsFromItsOwnPortAndShowsWhatComesBack) {
   ORBITUNE_REQUIRE_ISOLATED_NETWORK();
-  TestSocket module;
+  const LoopbackSocket module = LoopbackSocket::peer();
   const std::string target = "127.0.0.1:" + std::to_string(module.port());
   Background watch({"watch", "--request", target, "--plain", "--count", "2", "--seconds", "10"});
-  const auto request = module.receive(5000);
+  const auto request = receive(module, 5000);
   ASSERT_TRUE(request);
   EXPECT_EQ(request->bytes, (std::vector<std::uint8_t>{0x10, 0, 0, 0}));
   // The module answers at the request's source port, as the peer registry does.
   const auto position = encoded(report(270.0f, 5000.0f));
-  module.send(request->from, position.data(), position.size());
-  module.send(request->from, position.data(), position.size());
+  module.send_to(request->from, position.data(), position.size());
+  module.send_to(request->from, position.data(), position.size());
   const ProgramRun& run = watch.finish();
   ASSERT_EQ(run.exit_code, 0) << run.err;
   EXPECT_NE(run.out.find("first position packet from " + target), std::string::npos) << run.out;
@@ -236,7 +208,7 @@ TEST(PeerSocket, WatchRequestsFromItsOwnPortAndShowsWhatComesBack) {
 
 TEST(PeerSocket, SendPutsTheDryRunBytesOnTheWireAndConfirmsTheEcho) {
   ORBITUNE_REQUIRE_ISOLATED_NETWORK();
-  TestSocket module;
+  const LoopbackSocket module = LoopbackSocket::peer();
   const std::string target = "127.0.0.1:" + std::to_string(module.port());
   const std::vector<std::string> settings = {"--heading", "270", "--altitude", "5000"};
   std::vector<std::string> dry = {"send", target, "--dry-run"};
@@ -247,19 +219,19 @@ TEST(PeerSocket, SendPutsTheDryRunBytesOnTheWireAndConfirmsTheEcho) {
   std::vector<std::string> args = {"send", target, "--confirm", "5"};
   args.insert(args.end(), settings.begin(), settings.end());
   Background send(args);
-  const auto command = module.receive(5000);
+  const auto command = receive(module, 5000);
   ASSERT_TRUE(command);
   ASSERT_EQ(command->bytes.size(), kPositionPacketBytes);
   EXPECT_EQ(hex_dump(command->bytes.data(), command->bytes.size()), printed.out);
-  const auto request = module.receive(5000);
+  const auto request = receive(module, 5000);
   ASSERT_TRUE(request);
   EXPECT_EQ(request->bytes, (std::vector<std::uint8_t>{0x10, 0, 0, 0}));
   EXPECT_EQ(request->from.sin_port, command->from.sin_port);
   // A report from before the command, then one that carries it.
   const auto stale = encoded(report(90.0f, 3000.0f));
-  module.send(request->from, stale.data(), stale.size());
+  module.send_to(request->from, stale.data(), stale.size());
   const auto applied = encoded(report(270.0f, 5000.0f));
-  module.send(request->from, applied.data(), applied.size());
+  module.send_to(request->from, applied.data(), applied.size());
   const ProgramRun& run = send.finish();
   ASSERT_EQ(run.exit_code, 0) << run.err;
   EXPECT_NE(run.out.find("sent a 460-byte command to " + target), std::string::npos) << run.out;
@@ -269,14 +241,14 @@ TEST(PeerSocket, SendPutsTheDryRunBytesOnTheWireAndConfirmsTheEcho) {
 
 TEST(PeerSocket, ConfirmFailsWhenNoReportCarriesTheCommand) {
   ORBITUNE_REQUIRE_ISOLATED_NETWORK();
-  TestSocket module;
+  const LoopbackSocket module = LoopbackSocket::peer();
   const std::string target = "127.0.0.1:" + std::to_string(module.port());
   Background send({"send", target, "--heading", "270", "--com1", "121.90", "--confirm", "1"});
-  ASSERT_TRUE(module.receive(5000));
-  const auto request = module.receive(5000);
+  ASSERT_TRUE(receive(module, 5000));
+  const auto request = receive(module, 5000);
   ASSERT_TRUE(request);
   const auto report_bytes = encoded(report(270.0f, 5000.0f));  // COM1 still 118.50
-  module.send(request->from, report_bytes.data(), report_bytes.size());
+  module.send_to(request->from, report_bytes.data(), report_bytes.size());
   const ProgramRun& run = send.finish();
   EXPECT_EQ(run.exit_code, 4);
   EXPECT_NE(run.err.find("still waiting for: com1freq 12190"), std::string::npos) << run.err;
@@ -284,12 +256,12 @@ TEST(PeerSocket, ConfirmFailsWhenNoReportCarriesTheCommand) {
 
 TEST(PeerSocket, RequestComesFromTheChosenPort) {
   ORBITUNE_REQUIRE_ISOLATED_NETWORK();
-  TestSocket module;
+  const LoopbackSocket module = LoopbackSocket::peer();
   const std::uint16_t from = free_port();
   const ProgramRun run = run_peer_binary(
       {"request", "127.0.0.1:" + std::to_string(module.port()), "--port", std::to_string(from)});
   ASSERT_EQ(run.exit_code, 0) << run.err;
-  const auto request = module.receive(2000);
+  const auto request = receive(module, 2000);
   ASSERT_TRUE(request);
   EXPECT_EQ(request->bytes, (std::vector<std::uint8_t>{0x10, 0, 0, 0}));
   EXPECT_EQ(ntohs(request->from.sin_port), from);

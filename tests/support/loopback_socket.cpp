@@ -30,7 +30,8 @@ LoopbackSocket::LoopbackSocket(std::uint32_t address, std::uint16_t port, Addres
   a.sin_family = AF_INET;
   a.sin_port = htons(port);
   a.sin_addr.s_addr = htonl(address);
-  EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0) << std::strerror(errno);
+  bound_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  EXPECT_TRUE(bound_) << "bind: " << std::strerror(errno);
   socklen_t length = sizeof a;
   ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &length);
   port_ = ntohs(a.sin_port);
@@ -43,7 +44,10 @@ LoopbackSocket LoopbackSocket::group_listener(std::uint32_t address) {
 }
 
 LoopbackSocket::LoopbackSocket(LoopbackSocket&& other) noexcept
-    : received(std::move(other.received)), fd_(std::exchange(other.fd_, -1)), port_(other.port_) {}
+    : received(std::move(other.received)),
+      fd_(std::exchange(other.fd_, -1)),
+      port_(other.port_),
+      bound_(other.bound_) {}
 
 LoopbackSocket::~LoopbackSocket() {
   if (fd_ >= 0) ::close(fd_);
@@ -61,24 +65,28 @@ void LoopbackSocket::send_to(std::uint16_t port, const Datagram& bytes) const {
   to.sin_family = AF_INET;
   to.sin_port = htons(port);
   to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(
-      ::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
-      static_cast<ssize_t>(bytes.size()));
+  send_to(to, bytes.data(), bytes.size());
+}
+
+void LoopbackSocket::send_to(const sockaddr_in& to, const std::uint8_t* bytes,
+                             std::size_t length) const {
+  ASSERT_EQ(::sendto(fd_, bytes, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to),
+            static_cast<ssize_t>(length));
 }
 
 void LoopbackSocket::send_to_module(const Datagram& bytes) const {
   send_to(kProtocolPort, bytes);
 }
 
-Datagram LoopbackSocket::receive(int wait_ms, std::uint16_t* from_port) const {
+Datagram LoopbackSocket::receive(int wait_ms, sockaddr_in* from) const {
   if (!readable(fd_, wait_ms)) return {};
   Datagram buffer(65536);
-  sockaddr_in from{};
-  socklen_t from_length = sizeof from;
+  sockaddr_in sender{};
+  socklen_t sender_length = sizeof sender;
   const ssize_t n = ::recvfrom(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT,
-                               reinterpret_cast<sockaddr*>(&from), &from_length);
+                               reinterpret_cast<sockaddr*>(&sender), &sender_length);
   buffer.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
-  if (from_port != nullptr) *from_port = ntohs(from.sin_port);
+  if (from != nullptr) *from = sender;
   return buffer;
 }
 

@@ -42,17 +42,20 @@ class LoopbackSocket {
   ~LoopbackSocket();
 
   int fd() const { return fd_; }
+  bool bound() const { return bound_; }
   std::uint16_t port() const { return port_; }
 
   void join_group_on_loopback() const;
 
   // Sends `bytes` as one datagram to 127.0.0.1 on `port`, all of it or a failure.
   void send_to(std::uint16_t port, const Datagram& bytes) const;
+  // Sends `length` bytes as one datagram to `to`, all of them or a failure.
+  void send_to(const sockaddr_in& to, const std::uint8_t* bytes, std::size_t length) const;
   void send_to_module(const Datagram& bytes) const;
 
   // The next datagram, waiting at most `wait_ms`; empty when none came. With
-  // `from_port`, also the port it came from.
-  Datagram receive(int wait_ms = kLoopbackWaitMs, std::uint16_t* from_port = nullptr) const;
+  // `from`, also where it came from.
+  Datagram receive(int wait_ms = kLoopbackWaitMs, sockaddr_in* from = nullptr) const;
   bool has_datagram() const { return readable(fd_, 0); }
 
   // Moves every datagram queued now to the end of `received`, never waiting.
@@ -62,6 +65,7 @@ class LoopbackSocket {
  private:
   int fd_ = -1;
   std::uint16_t port_ = 0;
+  bool bound_ = false;
 };
 
 }  // namespace orbitune::testing
