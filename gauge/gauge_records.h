@@ -137,27 +137,29 @@ struct MouseRect {
   std::uint32_t word40;
 };
 
-#if defined(_WIN32) && !defined(_WIN64)
 // The host reads these records by offset.
-static_assert(sizeof(ImportTable) == 16);
-static_assert(offsetof(Linkage, link_version) == 20 && offsetof(Linkage, gauges) == 24);
-static_assert(sizeof(GaugeHeader) == 204);
-static_assert(offsetof(GaugeHeader, query) == 12 && offsetof(GaugeHeader, kill) == 36);
-static_assert(offsetof(GaugeHeader, size_mm) == 44);
-static_assert(offsetof(GaugeHeader, mouse_rects) == 80);
-static_assert(offsetof(GaugeHeader, gauge_callback) == 84);
-static_assert(sizeof(ElementHeader) == 60);
-static_assert(offsetof(ElementHeader, gauge_header) == 32 &&
-              offsetof(ElementHeader, children) == 40);
-static_assert(offsetof(ElementHeader, image_flags) == 48);
-static_assert(sizeof(StaticImageElement) == 96);
-static_assert(sizeof(IconElement) == 140);
-static_assert(offsetof(IconElement, source) == 60 && offsetof(IconElement, word92) == 92);
-static_assert(offsetof(IconElement, icon_count) == 112);
-static_assert(offsetof(IconElement, update_callback) == 132);
-static_assert(sizeof(MouseRect) == 44);
-static_assert(offsetof(MouseRect, cursor) == 20 && offsetof(MouseRect, event_mask) == 28);
-static_assert(offsetof(MouseRect, target) == 36);
-#endif
+static_assert(!kHostPointerWidth || (sizeof(ImportTable) == 16));
+static_assert(!kHostPointerWidth ||
+              (offsetof(Linkage, link_version) == 20 && offsetof(Linkage, gauges) == 24));
+static_assert(!kHostPointerWidth || (sizeof(GaugeHeader) == 204));
+static_assert(!kHostPointerWidth ||
+              (offsetof(GaugeHeader, query) == 12 && offsetof(GaugeHeader, kill) == 36));
+static_assert(!kHostPointerWidth || (offsetof(GaugeHeader, size_mm) == 44));
+static_assert(!kHostPointerWidth || (offsetof(GaugeHeader, mouse_rects) == 80));
+static_assert(!kHostPointerWidth || (offsetof(GaugeHeader, gauge_callback) == 84));
+static_assert(!kHostPointerWidth || (sizeof(ElementHeader) == 60));
+static_assert(!kHostPointerWidth || (offsetof(ElementHeader, gauge_header) == 32 &&
+                                     offsetof(ElementHeader, children) == 40));
+static_assert(!kHostPointerWidth || (offsetof(ElementHeader, image_flags) == 48));
+static_assert(!kHostPointerWidth || (sizeof(StaticImageElement) == 96));
+static_assert(!kHostPointerWidth || (sizeof(IconElement) == 140));
+static_assert(!kHostPointerWidth ||
+              (offsetof(IconElement, source) == 60 && offsetof(IconElement, word92) == 92));
+static_assert(!kHostPointerWidth || (offsetof(IconElement, icon_count) == 112));
+static_assert(!kHostPointerWidth || (offsetof(IconElement, update_callback) == 132));
+static_assert(!kHostPointerWidth || (sizeof(MouseRect) == 44));
+static_assert(!kHostPointerWidth ||
+              (offsetof(MouseRect, cursor) == 20 && offsetof(MouseRect, event_mask) == 28));
+static_assert(!kHostPointerWidth || (offsetof(MouseRect, target) == 36));
 
 }  // namespace orbitune

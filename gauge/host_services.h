@@ -9,13 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace orbitune {
+#include "platform/host_abi.h"
 
-#if defined(_WIN32) && !defined(_WIN64)
-#define ORBITUNE_HOSTCALL __stdcall
-#else
-#define ORBITUNE_HOSTCALL
-#endif
+namespace orbitune {
 
 // A host variable: the module sets the token, the host fills the rest. Packed
 // as the host declares it (the value sits at offset 12, unaligned).
@@ -28,11 +24,10 @@ struct ModuleVar {
   std::uint8_t previous[8];  // the host's; never read
 };
 #pragma pack(pop)
-#if defined(_WIN32) && !defined(_WIN64)
-static_assert(sizeof(ModuleVar) == 28, "the host reads and writes these records in place");
-static_assert(offsetof(ModuleVar, pointer) == 4);
-static_assert(offsetof(ModuleVar, value) == 12);
-#endif
+static_assert(!kHostPointerWidth || (sizeof(ModuleVar) == 28),
+              "the host reads and writes these records in place");
+static_assert(!kHostPointerWidth || (offsetof(ModuleVar, pointer) == 4));
+static_assert(!kHostPointerWidth || (offsetof(ModuleVar, value) == 12));
 
 double module_var_f64(const ModuleVar& var);
 std::int32_t module_var_i32(const ModuleVar& var);
