@@ -3,6 +3,11 @@
 # has everything is left alone.
 set -euo pipefail
 
+if [ "${1:-}" = "--help" ]; then
+  echo "usage: $0   installs the Debian packages the build and the tests need (apt-get), if missing"
+  exit 0
+fi
+
 packages=(
   cmake g++ make git python3 iproute2 util-linux
   googletest libgtest-dev libgmock-dev libbenchmark-dev
