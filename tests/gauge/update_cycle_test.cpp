@@ -177,6 +177,12 @@ TEST_F(UpdateCycleTest, StaleIconPersistsUntilTheLinkIsCycledOff) {
   EXPECT_NE(icon.image_flags & kImageFlagStale, 0u);
 }
 
+TEST_F(UpdateCycleTest, StaleCycleWithoutAnElementStillReturnsThree) {
+  update();
+  clock.now += 61;
+  EXPECT_EQ(link_icon_update(m, nullptr), 3.0);
+}
+
 TEST_F(UpdateCycleTest, FailedBindKeepsRefreshingStartTimeSoTheIconNeverTurnsStale) {
   s.bind_result = 1;
   for (int i = 0; i < 5; ++i) {
