@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "position/position_packet.h"
+#include "position/set_word_bits.h"
 
 namespace orbitune::peer {
 
@@ -21,51 +22,8 @@ inline constexpr std::uint16_t kProtocolPort = 2424;
 
 using PositionImage = std::array<std::uint8_t, kPositionPacketBytes>;
 
-// Set-word bits of the fields a command can carry. In the position and radio
-// groups bit n marks the n-th field of the group; in the autopilot group bit n
-// marks offset 152 + 4n, except that bits 22 and 23 are swapped against their
-// fields' order (checked below).
-namespace pos_bit {
-inline constexpr std::uint32_t alti = 0x00004000;  // altimeter setting
-}
-namespace ap_bit {
-inline constexpr std::uint32_t altdial = 0x00000001;
-inline constexpr std::uint32_t speeddial = 0x00000008;
-inline constexpr std::uint32_t hdgdial = 0x00000010;
-inline constexpr std::uint32_t vspeeddial = 0x00000020;
-inline constexpr std::uint32_t fdmode = 0x00000040;
-inline constexpr std::uint32_t speedismach = 0x00000080;
-inline constexpr std::uint32_t speedst = 0x00000100;
-inline constexpr std::uint32_t lnavst = 0x00000200;
-inline constexpr std::uint32_t hdgst = 0x00000800;
-inline constexpr std::uint32_t locst = 0x00001000;
-inline constexpr std::uint32_t altst = 0x00002000;
-inline constexpr std::uint32_t gsst = 0x00008000;
-inline constexpr std::uint32_t obs1p = 0x00010000;
-inline constexpr std::uint32_t obs2p = 0x00040000;
-inline constexpr std::uint32_t apsource = 0x00100000;
-inline constexpr std::uint32_t mfdmode = 0x00200000;
-inline constexpr std::uint32_t mfdrange = 0x00400000;
-inline constexpr std::uint32_t mfdshow = 0x00800000;
-}  // namespace ap_bit
-namespace rad_bit {
-inline constexpr std::uint32_t nav1freq = 0x00000100;
-inline constexpr std::uint32_t nav2freq = 0x00000200;
-inline constexpr std::uint32_t com1freq = 0x00000400;
-inline constexpr std::uint32_t com2freq = 0x00000800;
-inline constexpr std::uint32_t adf1freq = 0x00001000;
-inline constexpr std::uint32_t adf2freq = 0x00002000;
-inline constexpr std::uint32_t nav1sfreq = 0x00008000;
-inline constexpr std::uint32_t nav2sfreq = 0x00010000;
-inline constexpr std::uint32_t com1sfreq = 0x00020000;
-inline constexpr std::uint32_t com2sfreq = 0x00040000;
-inline constexpr std::uint32_t adf1sfreq = 0x00080000;
-inline constexpr std::uint32_t adf2sfreq = 0x00100000;
-inline constexpr std::uint32_t xpderc = 0x00400000;
-inline constexpr std::uint32_t xpdermode = 0x00800000;
-inline constexpr std::uint32_t radaux1 = 0x02000000;
-inline constexpr std::uint32_t radaux2 = 0x04000000;
-}  // namespace rad_bit
+// The set-word bits come from position/set_word_bits.h; command.cpp checks
+// each autopilot bit against its field's offset.
 
 // Offset of the field that bit `bit` (0..31) of a set word marks, or -1 when
 // the bit stands for nothing. `set_word_offset` is position_offset::pos_set,
